@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds the project into build/ (or $ORVANE_BUILD_DIR).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORVANE_BUILD_DIR:-$top/build}
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"
