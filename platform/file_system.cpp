@@ -1,0 +1,428 @@
+#include "platform/file_system.h"
+
+#include "platform/fault_point.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvane::platform {
+
+namespace {
+
+constexpr std::size_t kDentsSize = 64 * 1024;
+
+void fillStat(const struct stat &st, FileStat &out)
+{
+    out.dev = st.st_dev;
+    out.ino = st.st_ino;
+    out.size = st.st_size;
+    out.mtimeSec = st.st_mtim.tv_sec;
+    out.mtimeNsec = st.st_mtim.tv_nsec;
+    out.nlink = st.st_nlink;
+    out.mode = st.st_mode;
+    out.uid = st.st_uid;
+    out.gid = st.st_gid;
+}
+
+EntryKind kindOfMode(std::uint32_t mode)
+{
+    if (S_ISREG(mode))
+        return EntryKind::Regular;
+    if (S_ISDIR(mode))
+        return EntryKind::Folder;
+    if (S_ISLNK(mode))
+        return EntryKind::Symlink;
+    return EntryKind::Other;
+}
+
+std::string joinPath(std::string_view folder, std::string_view name)
+{
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder);
+    if (path.empty() || path.back() != '/')
+        path.push_back('/');
+    path.append(name);
+    return path;
+}
+
+} // namespace
+
+void FsError::set(int errorCode, std::string_view where)
+{
+    code = errorCode;
+    path.assign(where);
+    reason = std::strerror(errorCode);
+}
+
+void FsError::refuse(std::string_view where, std::string_view why)
+{
+    code = 0;
+    path.assign(where);
+    reason.assign(why);
+}
+
+void FsError::clear()
+{
+    code = 0;
+    path.clear();
+    reason.clear();
+}
+
+EntryKind FileStat::kind() const
+{
+    return kindOfMode(mode);
+}
+
+// --- Folder -------------------------------------------------------------------------------
+
+Folder::~Folder()
+{
+    close();
+}
+
+Folder::Folder(Folder &&other) noexcept
+    : m_fd(other.m_fd)
+    , m_path(std::move(other.m_path))
+{
+    other.m_fd = -1;
+}
+
+Folder &Folder::operator=(Folder &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        m_path = std::move(other.m_path);
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+bool Folder::open(const std::string &path, FsError &error, Links links)
+{
+    close();
+    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    if (links == Links::NoFollow)
+        flags |= O_NOFOLLOW;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error.set(errno, path);
+        return false;
+    }
+    m_fd = fd;
+    m_path = path;
+    return true;
+}
+
+bool Folder::openAt(const Folder &parent, const char *name, FsError &error)
+{
+    std::string path = parent.childPath(name);
+    int fd;
+    do {
+        fd = ::openat(parent.fd(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error.set(errno, path);
+        return false;
+    }
+    close();
+    m_fd = fd;
+    m_path = std::move(path);
+    return true;
+}
+
+void Folder::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_path.clear();
+}
+
+std::string Folder::childPath(std::string_view name) const
+{
+    return joinPath(m_path, name);
+}
+
+// --- FolderListing -------------------------------------------------------------------------
+
+// The kernel's record layout for getdents64 (struct linux_dirent64).
+struct Dirent64
+{
+    std::uint64_t d_ino;
+    std::int64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+
+FolderListing::FolderListing() = default;
+FolderListing::~FolderListing() = default;
+
+bool FolderListing::read(const Folder &folder, FsError &error)
+{
+    m_entries.clear();
+    m_names.clear();
+    if (!m_dents)
+        m_dents = std::make_unique<char[]>(kDentsSize);
+    // A descriptor keeps its position: start from the beginning for a second listing.
+    if (::lseek(folder.fd(), 0, SEEK_SET) < 0) {
+        error.set(errno, folder.path());
+        return false;
+    }
+    for (;;) {
+        long got;
+        if (int fault = injectedFault(FaultOp::Listing)) {
+            errno = fault;
+            got = -1;
+        } else {
+            got = ::getdents64(folder.fd(), m_dents.get(), kDentsSize);
+        }
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            error.set(errno, folder.path());
+            m_entries.clear();
+            m_names.clear();
+            return false;
+        }
+        if (got == 0)
+            break;
+        for (long pos = 0; pos < got;) {
+            const auto *d = reinterpret_cast<const Dirent64 *>(m_dents.get() + pos);
+            pos += d->d_reclen;
+            const char *name = d->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
+            EntryKind kind;
+            switch (d->d_type) {
+            case DT_REG:
+                kind = EntryKind::Regular;
+                break;
+            case DT_DIR:
+                kind = EntryKind::Folder;
+                break;
+            case DT_LNK:
+                kind = EntryKind::Symlink;
+                break;
+            case DT_UNKNOWN: {
+                struct stat st;
+                if (::fstatat(folder.fd(), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue; // gone since it was listed
+                kind = kindOfMode(st.st_mode);
+                break;
+            }
+            default:
+                kind = EntryKind::Other;
+                break;
+            }
+            const std::size_t length = std::strlen(name);
+            const std::size_t offset = m_names.size();
+            m_names.insert(m_names.end(), name, name + length + 1);
+            m_entries.push_back({d->d_ino, std::uint32_t(offset), std::uint32_t(length), kind});
+        }
+    }
+    return true;
+}
+
+// --- facts -----------------------------------------------------------------------------------
+
+bool statAt(const Folder &folder, const char *name, Links links, FileStat &out, FsError &error)
+{
+    struct stat st;
+    const int flags = links == Links::NoFollow ? AT_SYMLINK_NOFOLLOW : 0;
+    if (::fstatat(folder.fd(), name, &st, flags) != 0) {
+        error.set(errno, folder.childPath(name));
+        return false;
+    }
+    fillStat(st, out);
+    return true;
+}
+
+bool statPath(const std::string &path, Links links, FileStat &out, FsError &error)
+{
+    struct stat st;
+    const int result = links == Links::NoFollow ? ::lstat(path.c_str(), &st)
+                                                : ::stat(path.c_str(), &st);
+    if (result != 0) {
+        error.set(errno, path);
+        return false;
+    }
+    fillStat(st, out);
+    return true;
+}
+
+bool realPath(const std::string &path, std::string &resolved, FsError &error)
+{
+    char *result = ::realpath(path.c_str(), nullptr);
+    if (!result) {
+        error.set(errno, path);
+        return false;
+    }
+    resolved.assign(result);
+    std::free(result);
+    return true;
+}
+
+bool pathIsInside(std::string_view path, std::string_view root)
+{
+    while (root.size() > 1 && root.back() == '/')
+        root.remove_suffix(1);
+    if (path.substr(0, root.size()) != root)
+        return false;
+    if (path.size() == root.size())
+        return true;
+    return root == "/" || path[root.size()] == '/';
+}
+
+bool syncFolder(const Folder &folder, FsError &error)
+{
+    int result;
+    if (int fault = injectedFault(FaultOp::Sync)) {
+        errno = fault;
+        result = -1;
+    } else {
+        result = ::fsync(folder.fd());
+    }
+    if (result != 0) {
+        error.set(errno, folder.path());
+        return false;
+    }
+    return true;
+}
+
+// --- FileReader ------------------------------------------------------------------------------
+
+FileReader::FileReader() = default;
+
+FileReader::~FileReader()
+{
+    close();
+    std::free(m_buffer);
+}
+
+void FileReader::close()
+{
+    if (m_map)
+        ::munmap(m_map, m_mapLength);
+    m_map = nullptr;
+    m_mapLength = 0;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_data = nullptr;
+    m_size = 0;
+}
+
+void FileReader::trimBuffer(std::size_t bytes)
+{
+    if (m_capacity > bytes) {
+        std::free(m_buffer);
+        m_buffer = nullptr;
+        m_capacity = 0;
+        if (m_data != m_map)
+            m_data = nullptr, m_size = 0;
+    }
+}
+
+bool FileReader::read(const Folder &folder, const char *name, FsError &error, Links links)
+{
+    close();
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    if (links == Links::NoFollow)
+        flags |= O_NOFOLLOW;
+    int fd;
+    if (int fault = injectedFault(FaultOp::OpenRead)) {
+        errno = fault;
+        fd = -1;
+    } else {
+        do {
+            fd = ::openat(folder.fd(), name, flags);
+        } while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+        error.set(errno, folder.childPath(name));
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        error.set(errno, folder.childPath(name));
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error.refuse(folder.childPath(name), "not a regular file");
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    fillStat(st, m_stat);
+
+    const std::size_t expected = std::size_t(st.st_size);
+    if (expected > 0 && expected >= m_mapThreshold) {
+        void *map = ::mmap(nullptr, expected, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map != MAP_FAILED) {
+            ::madvise(map, expected, MADV_SEQUENTIAL | MADV_WILLNEED);
+            m_map = map;
+            m_mapLength = expected;
+            m_data = static_cast<const char *>(map);
+            m_size = expected;
+            return true;
+        }
+        // No mapping (e.g. a file system without mmap): read it instead.
+    }
+
+    // Read to the end, not to st_size: a file can grow while it is read, and some files
+    // report a size of 0.
+    std::size_t want = expected + 1;
+    std::size_t got = 0;
+    for (;;) {
+        if (got + 1 > m_capacity || want > m_capacity) {
+            std::size_t capacity = std::max<std::size_t>({want, m_capacity * 2, 64 * 1024});
+            char *grown = static_cast<char *>(std::realloc(m_buffer, capacity));
+            if (!grown) {
+                error.set(ENOMEM, folder.childPath(name));
+                close();
+                return false;
+            }
+            m_buffer = grown;
+            m_capacity = capacity;
+        }
+        ssize_t n;
+        if (int fault = injectedFault(FaultOp::Read)) {
+            errno = fault;
+            n = -1;
+        } else {
+            n = ::read(fd, m_buffer + got, m_capacity - got);
+        }
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error.set(errno, folder.childPath(name));
+            close();
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += std::size_t(n);
+        if (got == m_capacity)
+            want = m_capacity * 2;
+    }
+    m_data = m_buffer;
+    m_size = got;
+    return true;
+}
+
+} // namespace orvane::platform

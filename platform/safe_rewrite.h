@@ -1,0 +1,93 @@
+#pragma once
+
+// Rewrites a file without ever putting its old content at risk.
+//
+// The new content streams through a large reused buffer into a temporary file in the same
+// folder (O_EXCL, mode 0600). finish() copies owner, group, extended attributes and then
+// mode from the original and syncs the temporary file; install() checks that the original
+// has not changed since it was read and renames the temporary file over it. The folder is
+// synced by the caller once after its renames (syncFolder), so syncs can be batched.
+//
+// Where a rename would lose what an in-place write keeps (several hard links, or an owner
+// the process cannot restore), install() overwrites the original in place behind a synced
+// safety copy, restoring from it on any error.
+//
+// Any error before the rename (or before the in-place overwrite) removes the temporary file
+// and leaves the original byte for byte as it was. One object serves any number of files,
+// one at a time; it allocates only when its buffer is first used.
+
+#include "platform/file_system.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace orvane::platform {
+
+enum class RewriteMode : std::uint8_t {
+    Rename,  // temporary file renamed over the original
+    InPlace, // original overwritten behind a safety copy
+};
+
+class SafeRewrite
+{
+public:
+    explicit SafeRewrite(std::size_t bufferSize = std::size_t(1) << 20);
+    ~SafeRewrite(); // abandons a rewrite still under way
+    SafeRewrite(const SafeRewrite &) = delete;
+    SafeRewrite &operator=(const SafeRewrite &) = delete;
+
+    // Starts rewriting `name` in `folder`, whose content `original` has just read (and still
+    // holds open). Refuses a file without the owner's write bit, or, when not root, one the
+    // user may not write; then creates the temporary file. `folder` and `original` must stay
+    // open until install() or abandon().
+    bool begin(const Folder &folder, const char *name, const FileReader &original,
+               FsError &error);
+    // Buffers bytes, writing the buffer out whenever it fills (short writes and EINTR
+    // handled). After a failure it returns false and ignores further bytes; finish() reports.
+    bool append(std::string_view bytes);
+    // Asks the kernel to start writing the temporary file back without waiting
+    // (sync_file_range), so that the syncs of several files overlap. Optional.
+    bool startSync(FsError &error);
+    // Writes out the buffer, copies owner, group, xattrs and then mode onto the temporary
+    // file (an owner the process cannot set switches to RewriteMode::InPlace) and syncs it:
+    // afterwards the new content is durable, the original still untouched.
+    bool finish(FsError &error);
+    // Checks that the original is unchanged since it was read (dev, ino, size, mtime), then
+    // renames over it, or rewrites it in place behind a safety copy. On failure the original
+    // is as it was read (changed since: left as the other writer made it) and no temporary
+    // file remains. The folder still needs syncFolder() for the rename to be durable.
+    bool install(FsError &error);
+    // finish() + install() + syncFolder(): the whole rewrite of one file.
+    bool commit(FsError &error);
+    // Removes the temporary file; the original is untouched. Safe to call at any time.
+    void abandon();
+
+    bool active() const { return m_tempFd >= 0; }
+    RewriteMode mode() const { return m_mode; }
+    // Bytes appended since begin().
+    std::size_t written() const { return m_total; }
+
+private:
+    bool flushBuffer();
+    bool copyAttributes(FsError &error);
+    bool installInPlace(FsError &error);
+    void fail(int errorCode, std::string_view what);
+
+    std::size_t m_bufferSize;
+    char *m_buffer = nullptr;
+    std::size_t m_used = 0;
+    std::size_t m_total = 0;
+    std::size_t m_synced = 0;
+
+    const Folder *m_folder = nullptr;
+    const FileReader *m_original = nullptr;
+    std::string m_name;
+    std::string m_tempName;
+    int m_tempFd = -1;
+    bool m_finished = false;
+    RewriteMode m_mode = RewriteMode::Rename;
+    FsError m_error; // first failure while appending
+};
+
+} // namespace orvane::platform
