@@ -4,6 +4,8 @@
 // Everything works on byte strings (UTF-8 as read from disk); positions are 1-based and
 // 0 means "not found". Nothing here touches a file or keeps state between calls.
 
+#include "text/exact_search.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,6 +37,9 @@ private:
     std::string &m_target;
 };
 
+// An empty sought or find text, which no caller passes, is never found: FirstPosition and
+// LastPosition return 0, ReplaceAll returns the text unchanged, ApplyAction and
+// RewriteBetween report no match. Nothing loops on it.
 std::int64_t FirstPosition(std::string_view text, std::string_view sought);
 std::int64_t LastPosition(std::string_view text, std::string_view sought);
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement);
@@ -61,5 +66,30 @@ ActionResult ApplyAction(ActionKind action, std::string_view text, std::string_v
                          std::string_view insertText, std::string_view endText);
 ActionResult RewriteBetween(std::string_view text, std::string_view find,
                             std::string_view insertText, std::string_view endText);
+
+// One action with its texts, prepared once per run: the searchers for the find text and the
+// end text are built here and reused for every file. The free functions above build one per
+// call.
+class ActionRewriter
+{
+public:
+    ActionRewriter(ActionKind action, std::string_view find, std::string_view insertText,
+                   std::string_view endText);
+
+    bool matches(std::string_view text) const;
+    bool apply(std::string_view text, RewriteOutput &out) const;
+    ActionResult apply(std::string_view text) const;
+
+    ActionKind action() const { return m_action; }
+
+private:
+    bool replaceEach(std::string_view text, RewriteOutput &out) const;
+    bool rewriteBetween(std::string_view text, RewriteOutput &out) const;
+
+    ActionKind m_action;
+    ExactSearcher m_find;
+    ExactSearcher m_end;
+    std::string m_insert;
+};
 
 } // namespace orvane
