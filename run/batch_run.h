@@ -59,6 +59,9 @@ public:
     virtual void setPanel1(const std::string &text) = 0;
     virtual void setPanel2(const std::string &text) = 0;
     virtual void failure(const RunFailure &failure) = 0;
+    // False when the sink shows only names and folders: the walk then leaves SizeText,
+    // TypeText and DateText empty and saves looking them up for every listed file.
+    virtual bool wantsRowDetails() const { return true; }
 };
 
 enum class Validation { Ok, NoMask, NoPath };
@@ -70,13 +73,18 @@ std::string_view ValidationMessage(Validation validation);
 inline constexpr std::string_view kValidationTitle = "Message!";
 
 // Resets the counters, removes all rows, sets Running, then walks SearchPath. Returns when
-// the walk has returned (ended by itself or by StopRun).
+// the walk has returned (ended by itself or by StopRun). Call it on one thread at a time;
+// the sink is called only from that thread. StopRun may come from any thread. A file or
+// folder that cannot be handled goes to sink.failure() and the walk goes on.
 void ExecuteRun(const RunSettings &settings, RunState &state, RunSink &sink,
                 const platform::FileFacts &facts);
+// Safe from any thread and from a signal handler (one atomic store).
 void StopRun(RunState &state);
 // Removes all rows and empties panels 1 and 2.
 void ClearResults(RunSink &sink);
 
+// "Replaced ", "Inserted " (also Delete and Between) or "Found ".
+std::string_view SummaryWord(ActionKind action);
 std::string SummaryText(ActionKind action, std::int64_t changedCount, std::int64_t scannedCount);
 std::string FormatSizeKB(std::int64_t lengthInBytes, std::string_view thousandsSeparator);
 

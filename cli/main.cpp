@@ -1,0 +1,86 @@
+// orvane-replace-cli: the batch run without a window. See --help.
+
+#include "cli/cli_options.h"
+#include "cli/cli_sink.h"
+#include "platform/qt_file_facts.h"
+#include "run/batch_run.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+orvane::RunState *g_state = nullptr;
+
+// Ctrl+C asks the run to stop after the file under way, so no rewrite is cut short and the
+// summary still prints. A second Ctrl+C ends the program at once (SA_RESETHAND).
+extern "C" void stopOnSignal(int)
+{
+    if (g_state)
+        orvane::StopRun(*g_state);
+}
+
+void installStopHandler()
+{
+    struct sigaction action {};
+    action.sa_handler = stopOnSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // A closed pipe (e.g. "| head") must not kill the program in the middle of a rewrite;
+    // the sink stops writing instead and the run finishes its files.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+int usageError(const std::string &message)
+{
+    std::fprintf(stderr, "orvane-replace-cli: %s\nTry 'orvane-replace-cli --help'.\n",
+                 message.c_str());
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using namespace orvane;
+
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const cli::ParsedFlags parsed = cli::parseArguments(arguments);
+    if (!parsed.error.empty())
+        return usageError(parsed.error);
+    if (parsed.flags.help) {
+        const std::string help = cli::helpText();
+        std::fwrite(help.data(), 1, help.size(), stdout);
+        return 0;
+    }
+
+    const cli::BuiltSettings built = cli::buildSettings(parsed.flags);
+    if (built.validation != Validation::Ok) {
+        std::fprintf(stderr, "%s\n", std::string(ValidationMessage(built.validation)).c_str());
+        return 2;
+    }
+    if (!built.error.empty())
+        return usageError(built.error);
+
+    // The type texts and dates come from QtCore (MIME database, system locale).
+    QCoreApplication application(argc, argv);
+    const platform::QtFileFacts facts;
+
+    RunState state;
+    g_state = &state;
+    installStopHandler();
+
+    cli::CliSink sink(STDOUT_FILENO, stderr, built.cli.pathsOnly);
+    ExecuteRun(built.cli.settings, state, sink, facts);
+    sink.finish();
+    g_state = nullptr;
+
+    if (sink.failureCount() > 0)
+        return 2;
+    return state.ChangedCount.load() > 0 ? 0 : 1;
+}

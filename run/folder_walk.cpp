@@ -1,0 +1,354 @@
+#include "run/folder_walk.h"
+
+#include "platform/file_facts.h"
+#include "text/text_rewrite.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
+
+namespace orvane {
+
+using platform::EntryKind;
+using platform::FileStat;
+using platform::Folder;
+using platform::FolderListing;
+using platform::Links;
+
+namespace {
+
+// Streams a matched file's new text into the safe rewriter. The temporary file is created
+// only once the text engine says the file matched, so an unmatched file is never opened
+// for writing.
+class RewriteInto final : public RewriteOutput
+{
+public:
+    RewriteInto(platform::SafeRewrite &rewrite, const Folder &folder, const char *name,
+                const platform::FileReader &original, platform::FsError &error)
+        : m_rewrite(rewrite)
+        , m_folder(folder)
+        , m_name(name)
+        , m_original(original)
+        , m_error(error)
+    {}
+
+    void begin() override { m_started = m_rewrite.begin(m_folder, m_name, m_original, m_error); }
+    // A failed write is remembered by the rewriter and reported by finish().
+    void append(std::string_view bytes) override
+    {
+        if (m_started)
+            m_rewrite.append(bytes);
+    }
+    bool started() const { return m_started; }
+
+private:
+    platform::SafeRewrite &m_rewrite;
+    const Folder &m_folder;
+    const char *m_name;
+    const platform::FileReader &m_original;
+    platform::FsError &m_error;
+    bool m_started = false;
+};
+
+// The search path made absolute, so every row and message names a full path. Only "." and
+// doubled slashes are dropped: ".." is left to the kernel, which knows where links lead.
+std::string absolutePath(const std::string &typed)
+{
+    std::string joined;
+    if (!typed.starts_with('/')) {
+        std::string cwd(4096, '\0');
+        while (!::getcwd(cwd.data(), cwd.size())) {
+            if (errno != ERANGE)
+                return typed; // opening it will fail with a clear reason
+            cwd.resize(cwd.size() * 2);
+        }
+        joined.assign(cwd.c_str());
+        joined += '/';
+    }
+    joined += typed;
+
+    std::string path;
+    std::size_t at = 0;
+    while (at < joined.size()) {
+        std::size_t next = joined.find('/', at);
+        if (next == std::string::npos)
+            next = joined.size();
+        const std::string_view part(joined.data() + at, next - at);
+        if (!part.empty() && part != ".") {
+            path += '/';
+            path += part;
+        }
+        at = next + 1;
+    }
+    return path.empty() ? std::string("/") : path;
+}
+
+} // namespace
+
+FolderWalk::FolderWalk(const RunSettings &settings, RunState &state, RunSink &sink,
+                       const platform::FileFacts &facts)
+    : m_settings(settings)
+    , m_state(state)
+    , m_sink(sink)
+    , m_facts(facts)
+    , m_wantsDetails(sink.wantsRowDetails())
+{}
+
+FolderWalk::~FolderWalk() = default;
+
+void FolderWalk::run()
+{
+    // Nothing can match an empty find text: no folder is even looked up.
+    if (m_settings.FindText.empty()) {
+        writeSummary();
+        return;
+    }
+    if (m_wantsDetails)
+        m_thousandsSeparator = m_facts.thousandsSeparator();
+
+    const std::string path = absolutePath(m_settings.SearchPath);
+    Folder root;
+    FileStat rootStat;
+    // The typed search path may itself be a link to a folder: the user named it.
+    if (!root.open(path, m_error, Links::Follow)
+        || !platform::statPath(path, Links::Follow, rootStat, m_error)
+        || !platform::realPath(path, m_rootReal, m_error)) {
+        report(m_error);
+        writeSummary();
+        return;
+    }
+    m_ancestors.push_back({rootStat.dev, rootStat.ino});
+    WalkFolder(root, 0);
+    m_ancestors.clear();
+}
+
+void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth)
+{
+    if (m_listings.size() <= depth)
+        m_listings.push_back(std::make_unique<FolderListing>());
+    FolderListing &listing = *m_listings[depth];
+    if (!listing.read(folder, m_error)) {
+        report(m_error);
+        writeSummary();
+        return;
+    }
+
+    const bool finished = visitFiles(folder, listing);
+    syncPendingFolder();
+    // Stopped before a further file of this folder: no subfolders and no summary from here.
+    if (!finished)
+        return;
+
+    if (m_settings.IncludeSubfolders) {
+        for (std::size_t i = 0; i < listing.size(); ++i) {
+            if (listing.kind(i) != EntryKind::Folder)
+                continue;
+            FileStat stat;
+            if (!platform::statAt(folder, listing.name(i), Links::NoFollow, stat, m_error)) {
+                report(m_error);
+                continue;
+            }
+            const FileId id{stat.dev, stat.ino};
+            if (std::find(m_ancestors.begin(), m_ancestors.end(), id) != m_ancestors.end()) {
+                setFilePath(folder, listing.nameView(i));
+                report(m_filePath, "not searched: it is a folder already being searched "
+                                   "(a mount that loops back)");
+                continue;
+            }
+            Folder subfolder;
+            if (!subfolder.openAt(folder, listing.name(i), m_error)) {
+                report(m_error);
+                continue;
+            }
+            m_ancestors.push_back(id);
+            WalkFolder(subfolder, depth + 1);
+            m_ancestors.pop_back();
+        }
+    }
+    writeSummary();
+}
+
+bool FolderWalk::visitFiles(const Folder &folder, const FolderListing &listing)
+{
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+        const EntryKind kind = listing.kind(i);
+        if (kind == EntryKind::Folder)
+            continue;
+        if (!m_state.Running.load())
+            return false;
+        setFilePath(folder, listing.nameView(i));
+        if (MaskMatches(listing.nameView(i), m_settings.Mask))
+            processFile(folder, listing.name(i), kind);
+        // Every file visited shows, also one whose name failed the mask.
+        m_sink.setPanel1(m_filePath);
+        m_sink.setPanel2(std::to_string(m_state.ChangedCount.load()));
+    }
+    return true;
+}
+
+void FolderWalk::processFile(const Folder &folder, const char *name, EntryKind kind)
+{
+    // FIFOs, sockets and devices are never opened: opening a FIFO would wait for a writer.
+    if (kind == EntryKind::Other)
+        return;
+
+    // Where the bytes live: the entry itself, or for a link the target inside the tree.
+    const Folder *dataFolder = &folder;
+    const char *dataName = name;
+    Folder targetFolder;
+    std::string targetName;
+    if (kind == EntryKind::Symlink) {
+        if (!resolveLink(folder, name, targetFolder, targetName))
+            return;
+        dataFolder = &targetFolder;
+        dataName = targetName.c_str();
+    }
+
+    if (!m_reader.read(*dataFolder, dataName, m_error, Links::NoFollow)) {
+        report(m_error);
+        return;
+    }
+    // A second link to a file already handled: rewriting it again would apply the action
+    // twice (an insertion doubled), and listing it twice would count one file as two.
+    if (alreadySeen(m_reader.stat())) {
+        m_reader.close();
+        return;
+    }
+    remember(m_reader.stat());
+
+    const std::string_view text = m_reader.content();
+    const ActionKind action = m_settings.Action;
+    bool matched = false;
+    bool rewritten = false;
+    if (action == ActionKind::JustFind) {
+        matched = ActionMatches(action, text, m_settings.FindText, m_settings.EndText);
+    } else {
+        RewriteInto out(m_rewrite, *dataFolder, dataName, m_reader, m_error);
+        matched = ApplyAction(action, text, m_settings.FindText, m_settings.InsertText,
+                              m_settings.EndText, out);
+        if (matched) {
+            // Written even when the new text equals the old: the user asked for it.
+            if (!out.started() || !m_rewrite.finish(m_error) || !m_rewrite.install(m_error)) {
+                m_rewrite.abandon();
+                report(m_error);
+                m_reader.close();
+                m_state.ScannedCount.fetch_add(1);
+                return;
+            }
+            rewritten = true;
+            if (m_rewrite.mode() == platform::RewriteMode::Rename) {
+                if (dataFolder == &folder) {
+                    m_renamedIn = &folder; // synced once, after the folder's files
+                } else if (!platform::syncFolder(*dataFolder, m_error)) {
+                    report(m_error);
+                }
+            }
+        }
+    }
+    m_reader.close();
+
+    if (matched) {
+        listRow(folder, name, *dataFolder, dataName, rewritten);
+        m_state.ChangedCount.fetch_add(1);
+    }
+    m_state.ScannedCount.fetch_add(1);
+}
+
+bool FolderWalk::resolveLink(const Folder &folder, const char *name, Folder &targetFolder,
+                             std::string &targetName)
+{
+    platform::FsError ignored;
+    FileStat target;
+    // A dangling link holds nothing to search.
+    if (!platform::statAt(folder, name, Links::Follow, target, ignored))
+        return false;
+    // A link to a folder is not descended (it could loop or leave the tree); a link to a
+    // FIFO or device is not opened.
+    if (target.kind() != EntryKind::Regular)
+        return false;
+    std::string real;
+    if (!platform::realPath(m_filePath, real, ignored))
+        return false;
+    // Only files the user pointed the run at are rewritten, never one elsewhere on disk.
+    if (!platform::pathIsInside(real, m_rootReal))
+        return false;
+    const std::size_t slash = real.rfind('/');
+    targetName = real.substr(slash + 1);
+    if (!targetFolder.open(slash == 0 ? std::string("/") : real.substr(0, slash), m_error,
+                           Links::NoFollow)) {
+        report(m_error);
+        return false;
+    }
+    return true;
+}
+
+void FolderWalk::listRow(const Folder &folder, const char *name, const Folder &dataFolder,
+                         const char *dataName, bool rewritten)
+{
+    FileStat facts = m_reader.stat();
+    // Read after the write: a rewritten file shows its new size and date. A rename also
+    // gave it a new inode, which must count as handled too.
+    if (rewritten) {
+        if (platform::statAt(dataFolder, dataName, Links::NoFollow, facts, m_error))
+            remember(facts);
+        else
+            report(m_error);
+    }
+
+    m_row.FileName.assign(name);
+    m_row.FolderPath.assign(folder.path());
+    if (m_wantsDetails) {
+        m_row.SizeText = FormatSizeKB(facts.size, m_thousandsSeparator);
+        m_row.TypeText = m_facts.typeDescription(m_filePath);
+        m_row.DateText = m_facts.shortDate(facts.mtimeSec);
+    }
+    m_sink.addRow(m_row);
+}
+
+bool FolderWalk::alreadySeen(const FileStat &stat)
+{
+    return m_seen.contains(FileId{stat.dev, stat.ino});
+}
+
+void FolderWalk::remember(const FileStat &stat)
+{
+    m_seen.insert(FileId{stat.dev, stat.ino});
+}
+
+void FolderWalk::syncPendingFolder()
+{
+    // Makes the folder's renames durable, once for all its files.
+    if (!m_renamedIn)
+        return;
+    if (!platform::syncFolder(*m_renamedIn, m_error))
+        report(m_error);
+    m_renamedIn = nullptr;
+}
+
+void FolderWalk::writeSummary()
+{
+    const std::int64_t changed = m_state.ChangedCount.load();
+    m_sink.setPanel1(SummaryText(m_settings.Action, changed, m_state.ScannedCount.load()));
+    m_sink.setPanel2(std::to_string(changed));
+}
+
+void FolderWalk::report(const platform::FsError &error)
+{
+    m_sink.failure(RunFailure{error.path, error.reason});
+    m_error.clear();
+}
+
+void FolderWalk::report(const std::string &path, std::string reason)
+{
+    m_sink.failure(RunFailure{path, std::move(reason)});
+}
+
+void FolderWalk::setFilePath(const Folder &folder, std::string_view name)
+{
+    m_filePath.assign(folder.path());
+    if (m_filePath.empty() || m_filePath.back() != '/')
+        m_filePath += '/';
+    m_filePath.append(name);
+}
+
+} // namespace orvane

@@ -1,0 +1,91 @@
+#pragma once
+
+// One run's walk over a folder tree. ExecuteRun makes one per run; it holds the buffers that
+// are reused from file to file (listings, the file reader, the rewriter, the path text) and
+// the set of files already handled.
+
+#include "platform/file_system.h"
+#include "platform/safe_rewrite.h"
+#include "run/batch_run.h"
+
+#include <cstdint>
+#include <memory>
+#include <memory_resource>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace orvane {
+
+class FolderWalk
+{
+public:
+    FolderWalk(const RunSettings &settings, RunState &state, RunSink &sink,
+               const platform::FileFacts &facts);
+    ~FolderWalk();
+
+    // The whole run: the search path's folder and, with subfolders included, its tree.
+    void run();
+
+private:
+    struct FileId
+    {
+        std::uint64_t dev;
+        std::uint64_t ino;
+        bool operator==(const FileId &) const = default;
+    };
+    struct FileIdHash
+    {
+        std::size_t operator()(const FileId &id) const noexcept
+        {
+            return std::hash<std::uint64_t>()(id.ino * 0x9E3779B97F4A7C15ULL ^ id.dev);
+        }
+    };
+
+    void WalkFolder(const platform::Folder &folder, std::size_t depth);
+    // Visits the folder's own files; false when Stop was met before a further file.
+    bool visitFiles(const platform::Folder &folder, const platform::FolderListing &listing);
+    // Everything done for one file whose name passed the mask: read, match, rewrite, list,
+    // count. Kept in one place so it can move to other threads later.
+    void processFile(const platform::Folder &folder, const char *name,
+                     platform::EntryKind kind);
+    // For a symbolic link: the folder and name of its target when that is a regular file
+    // inside the search path; false when the link is to be left alone.
+    bool resolveLink(const platform::Folder &folder, const char *name,
+                     platform::Folder &targetFolder, std::string &targetName);
+    void listRow(const platform::Folder &folder, const char *name,
+                 const platform::Folder &dataFolder, const char *dataName, bool rewritten);
+    bool alreadySeen(const platform::FileStat &stat);
+    void remember(const platform::FileStat &stat);
+    void syncPendingFolder();
+    void writeSummary();
+    void report(const platform::FsError &error);
+    void report(const std::string &path, std::string reason);
+    void setFilePath(const platform::Folder &folder, std::string_view name);
+
+    const RunSettings &m_settings;
+    RunState &m_state;
+    RunSink &m_sink;
+    const platform::FileFacts &m_facts;
+    const bool m_wantsDetails;
+    std::string m_thousandsSeparator;
+    std::string m_rootReal; // the search path with links resolved, for the link rule
+
+    // One listing per depth, kept while the subfolders of that level are walked.
+    std::vector<std::unique_ptr<platform::FolderListing>> m_listings;
+    // Folders on the way down from the search path, so a bind mount that loops back is not
+    // walked forever.
+    std::vector<FileId> m_ancestors;
+    platform::FileReader m_reader;
+    platform::SafeRewrite m_rewrite;
+    platform::FsError m_error;
+    std::string m_filePath;
+    ResultRow m_row; // reused, so listing a file allocates little
+    const platform::Folder *m_renamedIn = nullptr; // folder with renames not yet synced
+
+    // Each file (device + inode) is handled once per run, however many links reach it.
+    std::pmr::unsynchronized_pool_resource m_seenPool;
+    std::pmr::unordered_set<FileId, FileIdHash> m_seen{&m_seenPool};
+};
+
+} // namespace orvane
