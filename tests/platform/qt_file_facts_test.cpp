@@ -39,6 +39,32 @@ TEST(QtFileFactsTest, TypeComesFromTheNameWithoutOpeningTheFile)
     }
 }
 
+// The cache answers by the name's part from its first dot; names that a pattern looking at
+// the rest matches must still get their own type, whatever was asked before them.
+TEST(QtFileFactsTest, CachedTypesEqualTheDatabaseForEveryName)
+{
+    QtFileFacts facts;
+    const QMimeDatabase db;
+    const char *names[] = {
+        "notes.txt",   "CMakeLists.txt", "cmakelists.txt", "README.txt",  "readme",
+        "other",       "Makefile",       "Makefile.in",    "x.in",        "makefile.am",
+        "lib.so.1",    "x.1",            "a.1.gz",         "page.html",   "page.HTML",
+        "file.C",      "file.c",         "backup.txt~",    "backup~",     "123.vdr",
+        "abc.vdr",     ".hidden.txt",    "core",           "core.txt",    "a.tar.gz",
+        "b.gz",        "meson.build",    "x.build",        "jquery-1.2.min.js",
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const char *name : names) {
+            const std::string expected
+                = db.mimeTypeForFile(QString::fromUtf8(name), QMimeDatabase::MatchExtension)
+                      .comment()
+                      .toStdString();
+            EXPECT_EQ(facts.typeDescription(std::string("/some/folder/") + name), expected)
+                << name;
+        }
+    }
+}
+
 TEST(QtFileFactsTest, ShortDateAndSeparatorFollowTheSystemLocale)
 {
     QtFileFacts facts;
