@@ -384,8 +384,9 @@ bool FileReader::read(const Folder &folder, const char *name, FsError &error, Li
         // No mapping (e.g. a file system without mmap): read it instead.
     }
 
-    // Read to the end, not to st_size: a file can grow while it is read, and some files
-    // report a size of 0.
+    // Read until the size fstat gave, asking for a byte more each time, so a file that grew
+    // meanwhile is read on; a size of 0 (some special files) means "read to the end". A file
+    // that changes while it is read fails the stamp check before any rewrite.
     std::size_t want = expected + 1;
     std::size_t got = 0;
     for (;;) {
@@ -417,6 +418,8 @@ bool FileReader::read(const Folder &folder, const char *name, FsError &error, Li
         if (n == 0)
             break;
         got += std::size_t(n);
+        if (expected > 0 && got == expected)
+            break; // the common case: one read() and no second call to find the end
         if (got == m_capacity)
             want = m_capacity * 2;
     }

@@ -21,6 +21,7 @@ namespace {
 // file left behind by a crash shows what it belongs to; NAME_MAX is 255 bytes.
 constexpr std::size_t kNameKept = 200;
 constexpr int kNameTries = 100;
+constexpr std::size_t kWritebackStep = std::size_t(8) << 20;
 
 std::string uniqueSuffix()
 {
@@ -226,7 +227,7 @@ bool SafeRewrite::begin(const Folder &folder, const char *name, const FileReader
 {
     abandon();
     m_folder = &folder;
-    m_original = &original;
+    m_original = original.stat();
     m_name.assign(name);
     m_error.clear();
     m_used = 0;
@@ -234,7 +235,7 @@ bool SafeRewrite::begin(const Folder &folder, const char *name, const FileReader
     m_synced = 0;
     m_finished = false;
 
-    const FileStat &st = original.stat();
+    const FileStat &st = m_original;
     if (!original.isOpen()) {
         error.refuse(folder.childPath(m_name), "not read before rewriting");
         return false;
@@ -269,12 +270,18 @@ bool SafeRewrite::begin(const Folder &folder, const char *name, const FileReader
             return false;
         }
     }
+    m_originalFd = ::fcntl(original.fd(), F_DUPFD_CLOEXEC, 0);
+    if (m_originalFd < 0) {
+        error.set(errno, folder.childPath(m_name));
+        return false;
+    }
     m_tempFd = createSideFile(folder, m_name, ".tmp", m_tempName);
     if (m_tempFd < 0) {
         error.code = errno;
         error.path = folder.childPath(m_name);
         error.reason = reasonWhile(errno, "creating the temporary file");
         m_tempName.clear();
+        closeFd(m_originalFd);
         return false;
     }
     return true;
@@ -289,7 +296,20 @@ bool SafeRewrite::flushBuffer()
         return false;
     }
     m_used = 0;
+    pushOut();
     return true;
+}
+
+void SafeRewrite::pushOut()
+{
+    // Start writeback of what a large file has written so far, so the final sync finds most
+    // of it on disk already instead of writing it all then.
+    const std::size_t written = m_total - m_used;
+    if (written - m_synced >= kWritebackStep) {
+        ::sync_file_range(m_tempFd, off_t(m_synced), off_t(written - m_synced),
+                          SYNC_FILE_RANGE_WRITE);
+        m_synced = written;
+    }
 }
 
 bool SafeRewrite::append(std::string_view bytes)
@@ -306,6 +326,7 @@ bool SafeRewrite::append(std::string_view bytes)
                 fail(errno, "writing the temporary file");
                 return false;
             }
+            pushOut();
             return true;
         }
     }
@@ -325,13 +346,13 @@ bool SafeRewrite::startSync(FsError &error)
     }
     // Advisory: a kernel or file system without it just syncs later, in finish().
     ::sync_file_range(m_tempFd, off_t(m_synced), 0, SYNC_FILE_RANGE_WRITE);
-    m_synced = m_total;
+    m_synced = m_total - m_used;
     return true;
 }
 
 bool SafeRewrite::copyAttributes(FsError &error)
 {
-    const int from = m_original->fd();
+    const int from = m_originalFd;
     struct stat st;
     if (::fstat(from, &st) != 0) {
         fail(errno, "reading the original's attributes");
@@ -468,7 +489,7 @@ bool SafeRewrite::install(FsError &error)
         abandon();
         return false;
     }
-    if (now.stamp() != m_original->stat().stamp()) {
+    if (now.stamp() != m_original.stamp()) {
         error.refuse(m_folder->childPath(m_name), "changed since it was read: not rewritten");
         abandon();
         return false;
@@ -499,7 +520,7 @@ bool SafeRewrite::install(FsError &error)
 bool SafeRewrite::installInPlace(FsError &error)
 {
     const std::size_t newSize = m_total;
-    const std::string_view old = m_original->content();
+    const std::size_t oldSize = std::size_t(m_original.size);
     int target = -1;
     int copy = -1;
     std::string copyName;
@@ -527,27 +548,28 @@ bool SafeRewrite::installInPlace(FsError &error)
     struct stat st;
     if (::fstat(target, &st) != 0)
         return giveUp(errno, "opening the original for writing");
-    if (st.st_ino != m_original->stat().ino || st.st_dev != m_original->stat().dev) {
+    if (st.st_ino != m_original.ino || st.st_dev != m_original.dev) {
         closeFd(target);
         error.refuse(m_folder->childPath(m_name), "changed since it was read: not rewritten");
         abandon();
         return false;
     }
 
-    // The safety copy: the original's bytes as read (checked unchanged above), durable, and
-    // its name durable in the folder, before one byte of the original is touched.
+    // The safety copy: the original's bytes (unchanged since they were read, as checked
+    // above), durable, and its name durable in the folder, before one byte of the original
+    // is touched.
     copy = createSideFile(*m_folder, m_name, ".orig", copyName);
     if (copy < 0) {
         copyName.clear();
         return giveUp(errno, "creating the safety copy");
     }
-    if (!writeAll(copy, old.data(), old.size()))
+    if (!copyContent(m_originalFd, copy, oldSize, m_buffer, m_bufferSize))
         return giveUp(errno, "writing the safety copy");
     if (!syncFd(copy) || !syncFd(m_folder->fd()))
         return giveUp(errno, "syncing the safety copy");
 
     // Claim the space first, so a full disk shows before the original is touched.
-    if (newSize > old.size()) {
+    if (newSize > oldSize) {
         int allocated;
         if (int fault = injectedFault(FaultOp::Allocate)) {
             errno = fault;
@@ -570,8 +592,8 @@ bool SafeRewrite::installInPlace(FsError &error)
 
     // Put the original back from the safety copy.
     const int failure = errno;
-    const bool restored = copyContent(copy, target, old.size(), m_buffer, m_bufferSize)
-                          && truncateFd(target, off_t(old.size())) && syncFd(target);
+    const bool restored = copyContent(copy, target, oldSize, m_buffer, m_bufferSize)
+                          && truncateFd(target, off_t(oldSize)) && syncFd(target);
     if (restored)
         return giveUp(failure, "writing in place; the original was restored");
     fail(failure, "writing in place; the original could not be restored, its content is in "
@@ -592,6 +614,7 @@ bool SafeRewrite::commit(FsError &error)
 
 void SafeRewrite::abandon()
 {
+    closeFd(m_originalFd);
     if (m_tempFd >= 0) {
         ::close(m_tempFd);
         m_tempFd = -1;

@@ -39,15 +39,18 @@ public:
 
     // Starts rewriting `name` in `folder`, whose content `original` has just read (and still
     // holds open). Refuses a file without the owner's write bit, or, when not root, one the
-    // user may not write; then creates the temporary file. `folder` and `original` must stay
-    // open until install() or abandon().
+    // user may not write; then creates the temporary file. Takes its own descriptor of the
+    // original and a copy of its facts, so `original` may go on to the next file at once
+    // (several rewrites of one folder can be pending, their syncs overlapped); `folder` must
+    // stay open until install() or abandon().
     bool begin(const Folder &folder, const char *name, const FileReader &original,
                FsError &error);
     // Buffers bytes, writing the buffer out whenever it fills (short writes and EINTR
     // handled). After a failure it returns false and ignores further bytes; finish() reports.
     bool append(std::string_view bytes);
     // Asks the kernel to start writing the temporary file back without waiting
-    // (sync_file_range), so that the syncs of several files overlap. Optional.
+    // (sync_file_range), so that the syncs of several files overlap. Optional; a large file
+    // is also pushed out this way every few megabytes while it is written.
     bool startSync(FsError &error);
     // Writes out the buffer, copies owner, group, xattrs and then mode onto the temporary
     // file (an owner the process cannot set switches to RewriteMode::InPlace) and syncs it:
@@ -70,6 +73,7 @@ public:
 
 private:
     bool flushBuffer();
+    void pushOut();
     bool copyAttributes(FsError &error);
     bool installInPlace(FsError &error);
     void fail(int errorCode, std::string_view what);
@@ -81,7 +85,8 @@ private:
     std::size_t m_synced = 0;
 
     const Folder *m_folder = nullptr;
-    const FileReader *m_original = nullptr;
+    int m_originalFd = -1;
+    FileStat m_original;
     std::string m_name;
     std::string m_tempName;
     int m_tempFd = -1;

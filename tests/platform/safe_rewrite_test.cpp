@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -404,34 +405,48 @@ TEST_F(SafeRewriteTest, ReadOnlyFilesAndLinksAreRefusedBeforeAnyWrite)
     EXPECT_EQ(leftovers(root(), {"target.txt", "link.txt"}), std::vector<std::string>{});
 }
 
-TEST_F(SafeRewriteTest, AwkwardNamesRewrittenWithOneFolderSync)
+// How a fast run uses the layer: one reader goes from file to file while the rewrites of a
+// folder stay pending, then all are synced, renamed, and the folder synced once.
+TEST_F(SafeRewriteTest, PendingRewritesOfAFolderShareOneFolderSync)
 {
     const std::vector<std::string> names = {
         "with space.htm", "new\nline.html", "bad\xff\xfe utf8.txt", "caf\xc3\xa9.asp",
         std::string(250, 'n') + ".txt", // near NAME_MAX: the temporary name must still fit
+        "linked.txt",                   // hard-linked: in place, its safety copy from disk
     };
     for (const auto &name : names)
         writeFile(path(name), "before " + name);
+    ASSERT_EQ(::link(path("linked.txt").c_str(), path("second link").c_str()), 0);
 
     Folder folder;
     FsError error;
     ASSERT_TRUE(folder.open(root(), error));
     FileReader reader;
-    SafeRewrite writer; // one writer, one reader for all files: nothing per file
+    reader.setMapThreshold(1); // mapped: each mapping is gone once the reader moves on
+    std::vector<std::unique_ptr<SafeRewrite>> writers;
     for (const auto &name : names) {
         ASSERT_TRUE(reader.read(folder, name.c_str(), error)) << error.reason;
-        ASSERT_TRUE(writer.begin(folder, name.c_str(), reader, error)) << error.reason;
-        writer.append("after ");
-        ASSERT_TRUE(writer.startSync(error));
-        writer.append(name);
-        ASSERT_TRUE(writer.finish(error)) << error.reason;
-        ASSERT_TRUE(writer.install(error)) << error.reason;
-        EXPECT_EQ(writer.written(), 6 + name.size());
+        auto &writer = writers.emplace_back(std::make_unique<SafeRewrite>(kBuffer));
+        ASSERT_TRUE(writer->begin(folder, name.c_str(), reader, error)) << error.reason;
+        writer->append("after ");
+        writer->append(reader.content().substr(7));
+        ASSERT_TRUE(writer->startSync(error));
     }
+    reader.close();
+    for (auto &writer : writers)
+        ASSERT_TRUE(writer->finish(error)) << error.reason;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        ASSERT_TRUE(writers[i]->install(error)) << error.reason;
+        EXPECT_EQ(writers[i]->written(), 6 + names[i].size());
+    }
+    EXPECT_EQ(writers.back()->mode(), RewriteMode::InPlace);
     ASSERT_TRUE(syncFolder(folder, error));
     for (const auto &name : names)
         EXPECT_EQ(readFile(path(name)), "after " + name);
-    EXPECT_EQ(leftovers(root(), names), std::vector<std::string>{});
+    EXPECT_EQ(readFile(path("second link")), "after linked.txt");
+    auto expected = names;
+    expected.push_back("second link");
+    EXPECT_EQ(leftovers(root(), expected), std::vector<std::string>{});
 
     FailDevice fail(FaultOp::Sync, 1, EIO);
     EXPECT_FALSE(syncFolder(folder, error));
