@@ -6,7 +6,7 @@ namespace orvane::platform {
 
 void setFaultHook(FaultHook hook)
 {
-    detail::faultHook = hook;
+    detail::faultHook.store(hook);
 }
 
 namespace {

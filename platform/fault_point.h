@@ -5,6 +5,7 @@
 // Tests use FailDevice to make the Nth call of one kind fail with a chosen errno, as a full
 // disk or a failing device would.
 
+#include <atomic>
 #include <cstdint>
 
 namespace orvane::platform {
@@ -29,12 +30,14 @@ enum class FaultOp : std::uint8_t {
 using FaultHook = int (*)(FaultOp op);
 
 namespace detail {
-inline FaultHook faultHook = nullptr;
+// Atomic so that worker threads may read it while a test sets it; a relaxed load costs what
+// a plain one does.
+inline std::atomic<FaultHook> faultHook{nullptr};
 }
 
 inline int injectedFault(FaultOp op)
 {
-    FaultHook hook = detail::faultHook;
+    FaultHook hook = detail::faultHook.load(std::memory_order_relaxed);
     return hook ? hook(op) : 0;
 }
 

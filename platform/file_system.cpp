@@ -56,11 +56,18 @@ std::string joinPath(std::string_view folder, std::string_view name)
 
 } // namespace
 
+std::string errorText(int errorCode)
+{
+    // strerror_r: runs may report from worker threads (GNU form: returns the text).
+    char buffer[128];
+    return ::strerror_r(errorCode, buffer, sizeof buffer);
+}
+
 void FsError::set(int errorCode, std::string_view where)
 {
     code = errorCode;
     path.assign(where);
-    reason = std::strerror(errorCode);
+    reason = errorText(errorCode);
 }
 
 void FsError::refuse(std::string_view where, std::string_view why)

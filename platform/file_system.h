@@ -15,6 +15,9 @@
 
 namespace orvane::platform {
 
+// strerror text of an errno value, thread-safe.
+std::string errorText(int errorCode);
+
 // A failure: the path concerned and why, in words (strerror text or our own).
 struct FsError
 {

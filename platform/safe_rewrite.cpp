@@ -187,7 +187,7 @@ bool sameFile(const FileStat &a, const FileStamp &b)
 
 std::string reasonWhile(int errorCode, std::string_view what)
 {
-    std::string reason = std::strerror(errorCode);
+    std::string reason = errorText(errorCode);
     reason.append(" (");
     reason.append(what);
     reason.push_back(')');
@@ -314,7 +314,8 @@ void SafeRewrite::pushOut()
 
 bool SafeRewrite::append(std::string_view bytes)
 {
-    if (m_tempFd < 0 || m_error.failed())
+    // After finish() the temporary file is synced: bytes added then would not be durable.
+    if (m_tempFd < 0 || m_finished || m_error.failed())
         return false;
     m_total += bytes.size();
     if (m_used + bytes.size() > m_bufferSize) {
