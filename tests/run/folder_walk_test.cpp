@@ -290,9 +290,17 @@ TEST(FolderWalk, UnmatchedFilesAreNotWrittenMatchedOnesAreEvenWhenUnchanged)
     RunState state;
     RecordingSink sink;
     FakeFacts facts;
+    // Counts the opens for writing; none is made to fail.
+    platform::FailDevice writes(platform::FaultOp::OpenWrite, 1000000, EIO);
+    RecordingSink noMatchSink;
+    ExecuteRun(test::settingsFor(tree.root(), ActionKind::ReplaceWith, "zebra", "cat"), state,
+               noMatchSink, facts);
+    EXPECT_EQ(writes.calls(platform::FaultOp::OpenWrite), 0);
+    EXPECT_EQ(noMatchSink.panel1, "Replaced 0 files in 3 files");
     // Replacing "cat" with "cat" changes no byte, but the user asked for the rewrite.
     ExecuteRun(test::settingsFor(tree.root(), ActionKind::ReplaceWith, "cat", "cat"), state,
                sink, facts);
+    EXPECT_GE(writes.calls(platform::FaultOp::OpenWrite), 1); // same.txt only
 
     for (const auto &[name, before] :
          {std::pair{"plain.txt", plainBefore}, std::pair{"empty.txt", emptyBefore}}) {
@@ -325,7 +333,9 @@ TEST(FolderWalk, JustFindListsAndCountsButWritesNothing)
     RunState state;
     RecordingSink sink;
     FakeFacts facts;
+    platform::FailDevice writes(platform::FaultOp::OpenWrite, 1000000, EIO);
     ExecuteRun(test::settingsFor(tree.root(), ActionKind::JustFind, "cat"), state, sink, facts);
+    EXPECT_EQ(writes.calls(platform::FaultOp::OpenWrite), 0);
 
     const struct stat after = tree.stat("hit.txt");
     EXPECT_EQ(after.st_ino, before.st_ino);
@@ -543,6 +553,33 @@ TEST(FolderWalk, AFailingFileIsReportedAndTheRunGoesOn)
         EXPECT_EQ(state.ChangedCount, 2);
         EXPECT_EQ(tree.allEntries(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
     }
+}
+
+TEST(FolderWalk, AFolderThatCannotBeListedIsReportedAndTheOthersAreWalked)
+{
+    TempTree tree;
+    tree.write("top.txt", "cat");
+    tree.write("one/a.txt", "cat");
+    tree.write("two/b.txt", "cat");
+    RunState state;
+    RecordingSink sink;
+    FakeFacts facts;
+    {
+        // A small folder takes two reads of its entries (the second one finds the end):
+        // the third read is the first subfolder's.
+        platform::FailDevice device(platform::FaultOp::Listing, 3, EIO);
+        ExecuteRun(test::settingsFor(tree.root(), ActionKind::ReplaceWith, "cat", "dog"), state,
+                   sink, facts);
+    }
+    ASSERT_EQ(sink.failures.size(), 1u);
+    const std::string failed = sink.failures[0].path;
+    EXPECT_TRUE(failed == tree.path("one") || failed == tree.path("two")) << failed;
+    EXPECT_EQ(sink.failures[0].reason, std::strerror(EIO));
+    const bool oneFailed = failed == tree.path("one");
+    EXPECT_EQ(tree.read("one/a.txt"), oneFailed ? "cat" : "dog");
+    EXPECT_EQ(tree.read("two/b.txt"), oneFailed ? "dog" : "cat");
+    EXPECT_EQ(tree.read("top.txt"), "dog");
+    EXPECT_EQ(sink.panel1, "Replaced 2 files in 2 files");
 }
 
 TEST(FolderWalk, AReadOnlyFileIsRefusedNotRewritten)
