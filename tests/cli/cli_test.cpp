@@ -158,7 +158,7 @@ std::string readFile(const std::string &path)
 
 // Runs the built program with stdout and stderr captured in files of a scratch folder
 // outside the searched tree.
-CliResult runCli(const std::vector<std::string> &arguments)
+CliResult runCli(const std::vector<std::string> &arguments, bool stdoutToClosedPipe = false)
 {
     TempTree scratch;
     const std::string outPath = scratch.path("out");
@@ -171,8 +171,15 @@ CliResult runCli(const std::vector<std::string> &arguments)
 
     const pid_t child = ::fork();
     if (child == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (stdoutToClosedPipe) {
+            int ends[2];
+            if (::pipe(ends) != 0)
+                ::_exit(126);
+            ::close(ends[0]); // nobody reads: every write gets EPIPE (as "| head" gives)
+            out = ends[1];
+        }
         ::dup2(out, STDOUT_FILENO);
         ::dup2(err, STDERR_FILENO);
         ::execv(argv[0], argv.data());
@@ -181,7 +188,7 @@ CliResult runCli(const std::vector<std::string> &arguments)
     CliResult result;
     int status = 0;
     ::waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -100 - WTERMSIG(status);
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
@@ -288,6 +295,21 @@ TEST(CliProgram, ExitStatusSaysWhatHappened)
     EXPECT_TRUE(result.err.starts_with(tree.path("b.txt") + ": ")) << result.err;
     EXPECT_EQ(tree.read("a.txt"), "dog");
     EXPECT_EQ(tree.read("b.txt"), "cat");
+}
+
+// A reader that goes away (as "| head -1" does) must not kill the program between writing
+// a temporary file and putting it in place: the run finishes every file.
+TEST(CliProgram, AClosedOutputDoesNotCutTheRunShort)
+{
+    TempTree tree;
+    for (int i = 0; i < 50; ++i)
+        tree.write("f" + std::to_string(i) + ".txt", "cat");
+    const CliResult result =
+        runCli({"--path", tree.root(), "--find", "cat", "--text", "dog"}, true);
+    EXPECT_EQ(result.status, 0);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(tree.read("f" + std::to_string(i) + ".txt"), "dog") << i;
+    EXPECT_EQ(tree.allEntries().size(), 50u); // no temporary file left
 }
 
 TEST(CliProgram, UsageErrorsAndHelp)
