@@ -214,7 +214,8 @@ void FolderWalk::processFile(const Folder &folder, const char *name, EntryKind k
         m_reader.close();
         return;
     }
-    remember(m_reader.stat());
+    const FileStat readStat = m_reader.stat();
+    remember(readStat);
 
     const std::string_view text = m_reader.content();
     const ActionKind action = m_settings.Action;
@@ -248,7 +249,7 @@ void FolderWalk::processFile(const Folder &folder, const char *name, EntryKind k
     m_reader.close();
 
     if (matched) {
-        listRow(folder, name, *dataFolder, dataName, rewritten);
+        listRow(folder, name, *dataFolder, dataName, rewritten ? nullptr : &readStat);
         m_state.ChangedCount.fetch_add(1);
     }
     m_state.ScannedCount.fetch_add(1);
@@ -283,16 +284,17 @@ bool FolderWalk::resolveLink(const Folder &folder, const char *name, Folder &tar
 }
 
 void FolderWalk::listRow(const Folder &folder, const char *name, const Folder &dataFolder,
-                         const char *dataName, bool rewritten)
+                         const char *dataName, const FileStat *unchanged)
 {
-    FileStat facts = m_reader.stat();
     // Read after the write: a rewritten file shows its new size and date. A rename also
     // gave it a new inode, which must count as handled too.
-    if (rewritten) {
-        if (platform::statAt(dataFolder, dataName, Links::NoFollow, facts, m_error))
-            remember(facts);
-        else
-            report(m_error);
+    FileStat facts;
+    if (unchanged) {
+        facts = *unchanged;
+    } else if (platform::statAt(dataFolder, dataName, Links::NoFollow, facts, m_error)) {
+        remember(facts);
+    } else {
+        report(m_error);
     }
 
     m_row.FileName.assign(name);

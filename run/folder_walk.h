@@ -53,8 +53,11 @@ private:
     // inside the search path; false when the link is to be left alone.
     bool resolveLink(const platform::Folder &folder, const char *name,
                      platform::Folder &targetFolder, std::string &targetName);
+    // `unchanged` holds the facts as read when the file was not rewritten; otherwise they
+    // are taken anew.
     void listRow(const platform::Folder &folder, const char *name,
-                 const platform::Folder &dataFolder, const char *dataName, bool rewritten);
+                 const platform::Folder &dataFolder, const char *dataName,
+                 const platform::FileStat *unchanged);
     bool alreadySeen(const platform::FileStat &stat);
     void remember(const platform::FileStat &stat);
     void syncPendingFolder();
