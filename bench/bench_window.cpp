@@ -6,6 +6,7 @@
 //
 // Files under DIR are rewritten by a replace run: hand it a copy of the corpus.
 
+#include "about/app_identity.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/results_model.h"
 
@@ -73,7 +74,7 @@ int main(int argc, char *argv[])
         return usage();
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orvane Replace"));
+    orvane::SetUpApplication(app);
     orvane::frmMain window;
     window.show();
     QApplication::processEvents();

@@ -1,5 +1,6 @@
 // Orvane Replace: the desktop program. Everything lives in the main window.
 
+#include "about/app_identity.h"
 #include "mainwindow/main_window.h"
 
 #include <QApplication>
@@ -7,8 +8,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orvane Replace"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Orvane Replace"));
+    orvane::SetUpApplication(app);
 
     orvane::frmMain window;
     window.show();

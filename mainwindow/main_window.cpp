@@ -1,7 +1,12 @@
 #include "mainwindow/main_window.h"
 
+#include "about/about_dialog.h"
+#include "about/app_identity.h"
+#include "about/folder_browse.h"
+#include "about/help_content.h"
 #include "mainwindow/progress_buffer.h"
 #include "mainwindow/results_model.h"
+#include "platform/folder_picker.h"
 #include "platform/qt_file_facts.h"
 
 #include <QAction>
@@ -117,6 +122,7 @@ QWidget *makeFrame(QWidget *parent, const char *name)
 frmMain::frmMain(std::unique_ptr<platform::FileFacts> facts, QWidget *parent)
     : QMainWindow(parent)
     , m_facts(facts ? std::move(facts) : std::make_unique<platform::QtFileFacts>())
+    , m_folderPicker(std::make_unique<platform::DialogFolderPicker>())
 {
     setObjectName(QStringLiteral("frmMain"));
     // The controls are placed by design in twips; a desktop font of 11 points or more would
@@ -294,6 +300,7 @@ void frmMain::createStatusBar()
 void frmMain::Form_Load()
 {
     setWindowTitle(QGuiApplication::applicationDisplayName());
+    setWindowIcon(ProgramIcon());
     chkFileSubfolder->setChecked(true);
     cboFileMask->addItem(QStringLiteral("*.htm,*.html,*.asp,*.txt"));
     cboFileMask->addItem(QStringLiteral("*.htm,*.html,*.asp"));
@@ -577,19 +584,24 @@ void frmMain::mnuExit_Click()
     close();
 }
 
+void frmMain::setFolderPicker(std::unique_ptr<platform::FolderPicker> picker)
+{
+    m_folderPicker = std::move(picker);
+}
+
 void frmMain::cmdFileBrowse_Click()
 {
-    // connected by the help/about change
+    BrowseForSearchPath(this, cboFilePath, *m_folderPicker);
 }
 
 void frmMain::mnuContent_Click()
 {
-    // connected by the help/about change
+    OpenHelpContent();
 }
 
 void frmMain::mnuAbout_Click()
 {
-    // connected by the help/about change
+    ShowAbout(this);
 }
 
 } // namespace orvane

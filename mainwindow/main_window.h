@@ -28,6 +28,10 @@ class QTreeView;
 
 namespace orvane {
 
+namespace platform {
+class FolderPicker;
+}
+
 class ProgressBuffer;
 class ResultsModel;
 
@@ -46,6 +50,8 @@ public:
     // Status panels 1 to 4.
     QString panelText(int panel) const;
     ArrangedGeometry arrangedGeometry() const { return m_geometry; }
+    // Browse asks this picker; the desktop's folder dialog unless replaced (tests).
+    void setFolderPicker(std::unique_ptr<platform::FolderPicker> picker);
 
 signals:
     // The walk of a run has returned and the window shows its final texts.
@@ -88,6 +94,7 @@ private:
     void reportFailures(const std::vector<RunFailure> &failures);
 
     std::unique_ptr<platform::FileFacts> m_facts;
+    std::unique_ptr<platform::FolderPicker> m_folderPicker;
     RunState m_state;
     std::shared_ptr<ProgressBuffer> m_progress;
     std::thread m_worker;

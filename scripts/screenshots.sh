@@ -23,8 +23,15 @@ fi
 
 scale=$2
 suffix=$3
-demo=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$demo"' EXIT
+# A fixed place, so the pictures show the same path every time.
+demo=${TMPDIR:-/tmp}/orvane-demo
+rm -rf "$demo"
+pid=
+cleanup() {
+    if [[ -n $pid ]]; then kill "$pid" 2>/dev/null || true; fi
+    rm -rf "$demo"
+}
+trap cleanup EXIT
 
 # A small web site whose pages carry last year's copyright line.
 site=$demo/website
@@ -67,3 +74,4 @@ sleep 2
 shot main-after-run
 kill "$pid"
 wait "$pid" 2>/dev/null || true
+pid=

@@ -1,5 +1,7 @@
 // Widget tests run on Qt's offscreen platform: no display needed.
 
+#include "about/app_identity.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -10,7 +12,6 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orvane Replace"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Orvane Replace"));
+    orvane::SetUpApplication(app);
     return RUN_ALL_TESTS();
 }

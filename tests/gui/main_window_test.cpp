@@ -3,6 +3,7 @@
 
 #include "mainwindow/main_window.h"
 #include "mainwindow/results_model.h"
+#include "platform/folder_picker.h"
 #include "platform/qt_file_facts.h"
 
 #include <QAction>
@@ -511,6 +512,38 @@ TEST_F(WindowTest, FailuresAreReportedOnceWithTheirDetails)
     EXPECT_TRUE(box->detailedText().contains(QString::fromStdString(missing.string())));
     box->button(QMessageBox::Ok)->click();
     EXPECT_TRUE(child<QPushButton>("cmdCommandExecute")->isEnabled());
+}
+
+TEST_F(WindowTest, BrowseAndAboutOpenFromTheWindow)
+{
+    class FixedPicker final : public platform::FolderPicker
+    {
+    public:
+        platform::FolderPick pickFolder(QWidget *owner) override
+        {
+            owner_ = owner;
+            return {platform::FolderPick::Outcome::Picked, QStringLiteral("/srv/www")};
+        }
+        QWidget *owner_ = nullptr;
+    };
+    auto picker = std::make_unique<FixedPicker>();
+    FixedPicker *seen = picker.get();
+    m_window->setFolderPicker(std::move(picker));
+    click("cmdFileBrowse");
+    EXPECT_EQ(seen->owner_, m_window.get());
+    auto *path = child<QComboBox>("cboFilePath");
+    EXPECT_EQ(path->currentText(), QStringLiteral("/srv/www"));
+    ASSERT_EQ(path->count(), 1);
+
+    QString aboutTitle;
+    QTimer::singleShot(0, [&aboutTitle] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            aboutTitle = dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    child<QAction>("mnuAbout")->trigger();
+    EXPECT_TRUE(aboutTitle.endsWith(QStringLiteral("Orvane Replace"))) << aboutTitle.toStdString();
 }
 
 TEST_F(WindowTest, ResizingArrangesTheControls)
