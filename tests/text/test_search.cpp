@@ -64,6 +64,9 @@ TEST(LastPosition, Table)
 TEST(ExactSearcher, AgreesWithPlainSearch)
 {
     std::mt19937 random(12345);
+    const ExactSearcher::Scan scans[] = {ExactSearcher::Scan::Best, ExactSearcher::Scan::RareByte,
+                                         ExactSearcher::Scan::BytePair16,
+                                         ExactSearcher::Scan::BytePair32};
     const std::string alphabets[] = {"ab", "abc", "a\0b"s.substr(0, 3), "e ", "\xe4\xb8\xad\xff"};
     for (const auto &alphabet : alphabets) {
         for (int round = 0; round < 300; ++round) {
@@ -75,14 +78,17 @@ TEST(ExactSearcher, AgreesWithPlainSearch)
             };
             const std::string needle = pick(1 + random() % (round < 200 ? 6 : 40));
             const std::string haystack = pick(random() % (round < 200 ? 80 : 3000));
-            const ExactSearcher searcher(needle);
             const std::string_view view(haystack);
             const std::size_t step = haystack.size() > 200 ? 97 : 1;
-            for (std::size_t from = 0; from <= haystack.size() + 1; from += step) {
-                const std::size_t expected = from > view.size() ? std::string_view::npos
-                                                                : view.find(needle, from);
-                ASSERT_EQ(searcher.find(haystack, from), expected)
-                    << "needle " << needle << " haystack " << haystack << " from " << from;
+            for (const auto scan : scans) {
+                const ExactSearcher searcher(needle, scan);
+                for (std::size_t from = 0; from <= haystack.size() + 1; from += step) {
+                    const std::size_t expected = from > view.size() ? std::string_view::npos
+                                                                    : view.find(needle, from);
+                    ASSERT_EQ(searcher.find(haystack, from), expected)
+                        << "needle " << needle << " haystack " << haystack << " from " << from
+                        << " scan " << static_cast<int>(scan);
+                }
             }
         }
     }
@@ -99,31 +105,43 @@ TEST(ExactSearcher, EmptyNeedleIsNeverFound)
 TEST(ExactSearcher, AdversarialInputsFinish)
 {
     const std::size_t size = 1 << 20;
+    const std::size_t npos = ExactSearcher::npos;
     const std::string as(size, 'a');
-
-    EXPECT_EQ(FirstPosition(as + "b", "aab"), static_cast<std::int64_t>(size - 1));
-    EXPECT_EQ(FirstPosition(as, "aab"), 0);
-
-    // The needle's rarest byte is the one the text is made of, so every byte is a candidate
-    // and each costs a long compare unless the search turns linear.
     const std::string longNeedle = std::string(5000, 'a') + "e";
-    EXPECT_EQ(FirstPosition(as, longNeedle), 0);
-    EXPECT_EQ(FirstPosition(as + "e", longNeedle), static_cast<std::int64_t>(size + 1 - 5000));
-    EXPECT_EQ(FirstPosition(as, "e" + std::string(5000, 'a') + "e"), 0);
-    EXPECT_EQ(LastPosition(as, longNeedle), 1 - static_cast<std::int64_t>(longNeedle.size()));
-
-    // Every byte passes the candidate filter and each compare runs thousands of bytes before
-    // it fails.
     std::string runs;
     while (runs.size() < size)
         runs += std::string(4999, 'z') + "y";
-    EXPECT_EQ(FirstPosition(runs, std::string(5000, 'z')), 0);
-    EXPECT_EQ(FirstPosition(std::string(size, 'z') + "y", std::string(5000, 'z') + "y"),
-              static_cast<std::int64_t>(size + 1 - 5000));
-
     std::string periodic;
     while (periodic.size() < size)
         periodic += "abababababababababac";
-    const std::string needle = std::string(2000, 'a') + "c";
-    EXPECT_EQ(FirstPosition(periodic, needle), 0);
+
+    struct Case
+    {
+        std::string text;
+        std::string needle;
+        std::size_t expected;
+    };
+    const Case cases[] = {
+        {as + "b", "aab", size - 2},
+        {as, "aab", npos},
+        // the needle's rarest byte is the one the text is made of: every byte is a candidate
+        {as, longNeedle, npos},
+        {as + "e", longNeedle, size - 5000},
+        {as, "e" + std::string(5000, 'a') + "e", npos},
+        // every start passes the candidate filter and each compare runs thousands of bytes
+        {runs, std::string(5000, 'z'), npos},
+        {std::string(size, 'z') + "y", std::string(5000, 'z') + "y", size - 5000},
+        {periodic, std::string(2000, 'a') + "c", npos},
+    };
+    for (const auto scan : {ExactSearcher::Scan::Best, ExactSearcher::Scan::RareByte,
+                            ExactSearcher::Scan::BytePair16,
+                            ExactSearcher::Scan::BytePair32}) {
+        for (const auto &c : cases) {
+            EXPECT_EQ(ExactSearcher(c.needle, scan).find(c.text), c.expected)
+                << c.needle.substr(0, 20) << " scan " << static_cast<int>(scan);
+        }
+    }
+    EXPECT_EQ(LastPosition(as, longNeedle), 1 - static_cast<std::int64_t>(longNeedle.size()));
+    EXPECT_EQ(LastPosition(as, "aa"), static_cast<std::int64_t>(size - 1));
+    EXPECT_EQ(ReplaceAll(as, "aa", "").size(), 0u);
 }
