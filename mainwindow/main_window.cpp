@@ -27,7 +27,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTextDocument>
-#include <QTreeView>
+#include <QTableView>
 
 namespace orvane {
 
@@ -203,21 +203,25 @@ void frmMain::createControls()
     cmdCommandStop = makeButton(fraCommand, "cmdCommandStop", "&Stop");
     cmdCommandClear = makeButton(fraCommand, "cmdCommandClear", "&Clear");
 
-    lstLog = new QTreeView(m_central);
+    lstLog = new QTableView(m_central);
     lstLog->setObjectName(QStringLiteral("lstLog"));
     m_model = new ResultsModel(this);
     lstLog->setModel(m_model);
-    lstLog->setRootIsDecorated(false);
-    lstLog->setItemsExpandable(false);
-    // One height for every row lets the view skip measuring 100,000 rows.
-    lstLog->setUniformRowHeights(true);
+    // A report list: no row numbers, no grid, one line per row. Fixed row heights let the
+    // view skip measuring 100,000 rows.
+    lstLog->verticalHeader()->hide();
+    lstLog->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lstLog->verticalHeader()->setDefaultSectionSize(lstLog->fontMetrics().height() + 3);
+    lstLog->setShowGrid(false);
+    lstLog->setWordWrap(false);
     lstLog->setSortingEnabled(false);
-    lstLog->setAllColumnsShowFocus(true);
     lstLog->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstLog->setTextElideMode(Qt::ElideRight);
-    lstLog->header()->setStretchLastSection(false);
-    lstLog->header()->setSectionsMovable(false);
+    lstLog->horizontalHeader()->setStretchLastSection(false);
+    lstLog->horizontalHeader()->setSectionsMovable(false);
+    lstLog->horizontalHeader()->setHighlightSections(false);
+    lstLog->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     // Designed places; the lefts and widths that follow the window's size come from
     // m_geometry (see applyGeometry).
@@ -311,7 +315,7 @@ void frmMain::Form_Load()
     cmdCommandStop->setEnabled(false);
     optAction[0]->setChecked(true);
     for (int column = 0; column < ResultsModel::ColumnCount; ++column)
-        lstLog->header()->resizeSection(column,
+        lstLog->horizontalHeader()->resizeSection(column,
                                         TwipsToPixels(ResultsModel::columnWidthTwips(column)));
     applyGeometry();
 }

@@ -24,7 +24,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
-class QTreeView;
+class QTableView;
 
 namespace orvane {
 
@@ -127,7 +127,7 @@ private:
     QPushButton *cmdCommandExecute = nullptr;
     QPushButton *cmdCommandStop = nullptr;
     QPushButton *cmdCommandClear = nullptr;
-    QTreeView *lstLog = nullptr;
+    QTableView *lstLog = nullptr;
     ResultsModel *m_model = nullptr;
     std::array<QLabel *, 4> m_panels{};
     QWidget *m_panelStrip = nullptr;

@@ -57,19 +57,15 @@ void ResultsModel::appendRows(std::vector<ResultRow> rows)
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    if (m_rows.empty())
-        m_rows = std::move(rows);
-    else
-        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
-                      std::make_move_iterator(rows.end()));
+    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
+                  std::make_move_iterator(rows.end()));
     endInsertRows();
 }
 
 void ResultsModel::clear()
 {
     beginResetModel();
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    std::deque<ResultRow>().swap(m_rows);
     endResetModel();
 }
 

@@ -8,6 +8,7 @@
 
 #include <QAbstractTableModel>
 
+#include <deque>
 #include <vector>
 
 namespace orvane {
@@ -35,7 +36,9 @@ public:
     static int columnWidthTwips(int column);
 
 private:
-    std::vector<ResultRow> m_rows;
+    // A deque grows without moving what it holds: a vector's regrowth would move every row
+    // at once and stall the window once the list is long.
+    std::deque<ResultRow> m_rows;
 };
 
 } // namespace orvane

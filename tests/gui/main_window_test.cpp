@@ -23,7 +23,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
+#include <QTableView>
 
 #include <gtest/gtest.h>
 
@@ -262,13 +262,13 @@ TEST_F(WindowTest, StartsWithTheDefaults)
     EXPECT_EQ(helpItems[2]->text(), QStringLiteral("&About.."));
     EXPECT_EQ(child<QAction>("mnuExit")->text(), QStringLiteral("&Exit"));
 
-    auto *list = child<QTreeView>("lstLog");
+    auto *list = child<QTableView>("lstLog");
     const QStringList headers = {"Name", "Path", "Size", "Type", "Date"};
     const int widths[] = {1200, 3000, 1000, 1000, 1000};
     ASSERT_EQ(list->model()->columnCount(), 5);
     for (int column = 0; column < 5; ++column) {
         EXPECT_EQ(list->model()->headerData(column, Qt::Horizontal).toString(), headers[column]);
-        EXPECT_EQ(list->header()->sectionSize(column), TwipsToPixels(widths[column]));
+        EXPECT_EQ(list->horizontalHeader()->sectionSize(column), TwipsToPixels(widths[column]));
     }
     EXPECT_FALSE(list->isSortingEnabled());
     for (int panel = 1; panel <= 4; ++panel)
@@ -385,7 +385,7 @@ TEST_F(WindowTest, RunTypedIntoTheBoxesRewritesListsAndSummarises)
     EXPECT_FALSE(first.DateText.empty());
     EXPECT_EQ(second.FileName, "c.txt");
     EXPECT_EQ(second.FolderPath, (tree.root() / "sub").string());
-    auto *list = child<QTreeView>("lstLog");
+    auto *list = child<QTableView>("lstLog");
     EXPECT_EQ(list->model()->index(1, 0).data().toString(), QStringLiteral("c.txt"));
 
     EXPECT_EQ(m_window->panelText(1), QStringLiteral("Replaced 2 files in 3 files"));
@@ -563,7 +563,7 @@ TEST_F(WindowTest, ResizingArrangesTheControls)
     EXPECT_EQ(child<QWidget>("fraFile")->width(), TwipsToPixels(900 * 15 + 120 - 150));
     EXPECT_EQ(child<QWidget>("fraCommand")->geometry().right() + 1, 900 - 2);
     EXPECT_EQ(child<QPushButton>("cmdFileBrowse")->x(), TwipsToPixels(900 * 15 + 120 - 1845));
-    auto *list = child<QTreeView>("lstLog");
+    auto *list = child<QTableView>("lstLog");
     EXPECT_EQ(list->geometry().bottom() + 1, central->height());
     EXPECT_EQ(list->width(), 900 - 2);
 
