@@ -13,12 +13,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <vector>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -27,10 +27,10 @@ constexpr std::size_t kSmallSize = 64u << 10;
 constexpr std::size_t kMatchEvery = 1u << 20; // one planted needle per MiB (of each kind)
 
 const char *const kNeedles[] = {
-    "Orvane",                                        // short, capital first byte
-    "e-mail",                                        // first byte is the commonest letter
-    "<div class=\"copyright\">",                     // typical markup edit
-    "\xe4\xb8\xad\xe6\x96\x87\xf0\x9f\x98\x80",      // Chinese word and an emoji
+    "Orvane", // short, capital first byte
+    "e-mail", // first byte is the commonest letter
+    "<div class=\"copyright\">", // typical markup edit
+    "\xe4\xb8\xad\xe6\x96\x87\xf0\x9f\x98\x80", // Chinese word and an emoji
     "the quick brown fox jumps over the lazy dog and then some more words to be long",
 };
 
@@ -52,7 +52,7 @@ const std::string &systemCorpus()
         std::string out;
         out.reserve(kBufferSize + (1u << 20));
         std::vector<std::filesystem::path> files;
-        for (const char *root : {"/usr/share/doc", "/usr/share/help", "/usr/include"}) {
+        for (const char *root : { "/usr/share/doc", "/usr/share/help", "/usr/include" }) {
             std::error_code error;
             for (auto it = std::filesystem::recursive_directory_iterator(root, error);
                  !error && it != std::filesystem::recursive_directory_iterator();
@@ -84,6 +84,7 @@ const std::string &systemCorpus()
 const std::string &generatedCorpus()
 {
     static const std::string text = [] {
+        // clang-format off
         const char *const words[] = {
             "the", "of", "and", "to", "in", "is", "that", "for", "it", "as", "was", "with", "be",
             "by", "on", "not", "he", "this", "are", "or", "his", "from", "at", "which", "but",
@@ -94,6 +95,7 @@ const std::string &generatedCorpus()
         const char *const tags[] = {"<p>", "</p>\n", "<a href=\"/index.html\">", "</a>",
                                     "<div class=\"content\">\n", "</div>\n", "<br/>\n",
                                     "<span>", "</span>", "<li>", "</li>\n"};
+        // clang-format on
         std::mt19937 random(2024);
         std::string out;
         out.reserve(kBufferSize + 256);
@@ -112,8 +114,7 @@ const std::string &generatedCorpus()
     return text;
 }
 
-template<typename Find>
-void run(benchmark::State &state, Find find)
+template<typename Find> void run(benchmark::State &state, Find find)
 {
     std::string_view text = state.range(1) == 0 ? generatedCorpus() : systemCorpus();
     if (state.range(1) == 2) // one file's worth, in cache
@@ -129,17 +130,16 @@ void run(benchmark::State &state, Find find)
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
     state.counters["matches"] = static_cast<double>(count);
-    const char *const corpusNames[] = {"generated ", "system ", "system 64K "};
-    state.SetLabel(corpusNames[state.range(1)]
-                   + std::string(needle.substr(0, 24)));
+    const char *const corpusNames[] = { "generated ", "system ", "system 64K " };
+    state.SetLabel(corpusNames[state.range(1)] + std::string(needle.substr(0, 24)));
 }
 
 void BM_memmem(benchmark::State &state)
 {
     const std::string_view needle = kNeedles[state.range(0)];
     run(state, [&](std::string_view text, std::size_t from) -> std::size_t {
-        const void *hit = memmem(text.data() + from, text.size() - from, needle.data(),
-                                 needle.size());
+        const void *hit
+            = memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
         return hit ? static_cast<const char *>(hit) - text.data() : std::string_view::npos;
     });
 }
@@ -179,8 +179,7 @@ void BM_stringViewFind(benchmark::State &state)
     run(state, [&](std::string_view text, std::size_t from) { return text.find(needle, from); });
 }
 
-template<orvane::ExactSearcher::Scan scan>
-void BM_ExactSearcher(benchmark::State &state)
+template<orvane::ExactSearcher::Scan scan> void BM_ExactSearcher(benchmark::State &state)
 {
     const orvane::ExactSearcher searcher(kNeedles[state.range(0)], scan);
     run(state, [&](std::string_view text, std::size_t from) { return searcher.find(text, from); });
@@ -202,11 +201,11 @@ void BM_bytePairAvx2(benchmark::State &state)
 
 void needles(benchmark::internal::Benchmark *b)
 {
-    for (std::int64_t corpus : {0, 1, 2}) {
+    for (std::int64_t corpus : { 0, 1, 2 }) {
         for (std::size_t i = 0; i < std::size(kNeedles); ++i)
-            b->Args({static_cast<std::int64_t>(i), corpus});
+            b->Args({ static_cast<std::int64_t>(i), corpus });
     }
-    b->ArgNames({"needle", "corpus"});
+    b->ArgNames({ "needle", "corpus" });
     b->Unit(benchmark::kMillisecond);
 }
 

@@ -18,7 +18,7 @@ namespace {
 // and that bytes that never occur in UTF-8 rank lowest.
 constexpr std::array<std::uint8_t, 256> makeCommonness()
 {
-    std::array<std::uint8_t, 256> rank{};
+    std::array<std::uint8_t, 256> rank {};
     for (int b = 0; b < 256; ++b)
         rank[b] = 20; // control bytes
     for (int b = 0x21; b < 0x7f; ++b)
@@ -125,7 +125,7 @@ inline bool confirm(const PairScan &s, const char *h, std::uint32_t mask, std::s
 // ran out (GiveUp).
 // Bit i set: the start at + i has both bytes of the pair.
 __attribute__((target("avx2"))) inline __m256i pairHits(const char *at, const PairScan &s,
-                                                         __m256i first, __m256i second)
+                                                        __m256i first, __m256i second)
 {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + s.offset1));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + s.offset2));
@@ -140,7 +140,7 @@ inline __m128i pairHits(const char *at, const PairScan &s, __m128i first, __m128
 }
 
 __attribute__((target("avx2"))) ScanEnd scanPairsAvx2(const PairScan &s, const char *h,
-                                                       std::size_t n, std::size_t &pos)
+                                                      std::size_t n, std::size_t &pos)
 {
     const std::size_t from = pos;
     const std::size_t starts = n - s.size + 1;
@@ -286,8 +286,8 @@ std::size_t ExactSearcher::find(std::string_view haystack, std::size_t from) con
 std::size_t ExactSearcher::findBytePair(std::string_view haystack, std::size_t from) const
 {
 #ifdef ORVANE_X86_SIMD
-    const PairScan scan{m_needle.data(), m_needle.size(), m_rareOffset,
-                        m_rareOffset2,   m_rareByte,      m_rareByte2};
+    const PairScan scan { m_needle.data(), m_needle.size(), m_rareOffset,
+                          m_rareOffset2,   m_rareByte,      m_rareByte2 };
     std::size_t pos = from;
     const ScanEnd end = m_vectorWidth == 32
         ? scanPairsAvx2(scan, haystack.data(), haystack.size(), pos)
@@ -323,8 +323,8 @@ std::size_t ExactSearcher::findRareByte(std::string_view haystack, std::size_t f
         const void *hit = std::memchr(h + pos + m_rareOffset, m_rareByte, lastStart - pos + 1);
         if (!hit)
             return npos;
-        const std::size_t candidate = static_cast<std::size_t>(static_cast<const char *>(hit) - h)
-            - m_rareOffset;
+        const std::size_t candidate
+            = static_cast<std::size_t>(static_cast<const char *>(hit) - h) - m_rareOffset;
         work += kCallCost;
         if (static_cast<unsigned char>(h[candidate + m_rareOffset2]) == m_rareByte2) {
             const std::size_t same = matchLength(h + candidate, m_needle.data(), m);

@@ -45,7 +45,7 @@ private:
     std::size_t findLinear(std::string_view haystack, std::size_t from) const;
 
     std::string m_needle;
-    std::size_t m_rareOffset = 0;  // where the rarest byte sits in the needle
+    std::size_t m_rareOffset = 0; // where the rarest byte sits in the needle
     std::size_t m_rareOffset2 = 0; // a second, different offset checked before memcmp
     unsigned char m_rareByte = 0;
     unsigned char m_rareByte2 = 0;

@@ -42,7 +42,8 @@ std::int64_t LastPosition(std::string_view text, std::string_view sought)
 
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement)
 {
-    ActionResult result = ActionRewriter(ActionKind::ReplaceWith, find, replacement, {}).apply(text);
+    ActionResult result
+        = ActionRewriter(ActionKind::ReplaceWith, find, replacement, {}).apply(text);
     return std::move(result.newText);
 }
 
@@ -99,7 +100,8 @@ ActionRewriter::ActionRewriter(ActionKind action, std::string_view find,
     , m_find(find)
     , m_end(action == ActionKind::InsertBetween ? endText : std::string_view())
     , m_insert(insertText)
-{}
+{
+}
 
 bool ActionRewriter::matches(std::string_view text) const
 {

@@ -20,7 +20,7 @@ class RewriteOutput
 {
 public:
     virtual ~RewriteOutput() = default;
-    virtual void begin() {}
+    virtual void begin() { }
     virtual void append(std::string_view bytes) = 0;
 };
 
@@ -30,7 +30,8 @@ class StringOutput final : public RewriteOutput
 public:
     explicit StringOutput(std::string &target)
         : m_target(target)
-    {}
+    {
+    }
     void append(std::string_view bytes) override { m_target.append(bytes); }
 
 private:

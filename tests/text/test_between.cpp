@@ -23,36 +23,37 @@ struct BetweenCase
 TEST(RewriteBetween, Table)
 {
     const BetweenCase cases[] = {
-        {"a<b>x</b>c<b>y</b>d", "<b>", "</b>", "Z", true, "a<b>Z</b>c<b>Z</b>d"},
+        { "a<b>x</b>c<b>y</b>d", "<b>", "</b>", "Z", true, "a<b>Z</b>c<b>Z</b>d" },
         // an empty insert text removes what lies between the markers
-        {"a<b>x</b>c<b>y</b>d", "<b>", "</b>", "", true, "a<b></b>c<b></b>d"},
-        {"A<!--x-->B<!--y-->C", "<!--", "-->", "new", true, "A<!--new-->B<!--new-->C"},
-        {"k=1; k=2;", "k=", ";", "9", true, "k=9; k=9;"},
-        {"[a]", "[", "]", "-", true, "[-]"},   // the end text closes the text: empty rest
-        {"x[]y", "[", "]", "-", true, "x[-]y"}, // nothing between still gets the insert text
+        { "a<b>x</b>c<b>y</b>d", "<b>", "</b>", "", true, "a<b></b>c<b></b>d" },
+        { "A<!--x-->B<!--y-->C", "<!--", "-->", "new", true, "A<!--new-->B<!--new-->C" },
+        { "k=1; k=2;", "k=", ";", "9", true, "k=9; k=9;" },
+        { "[a]", "[", "]", "-", true, "[-]" }, // the end text closes the text: empty rest
+        { "x[]y", "[", "]", "-", true, "x[-]y" }, // nothing between still gets the insert text
         // the insert text is not searched again, even when it holds a marker
-        {"[a] [b]", "[", "]", "]", true, "[]] []]"},
-        {"[a] [b]", "[", "", "-", false, "[a] [b]"}, // empty end text: never matched
-        {"", "[", "", "-", false, ""},
+        { "[a] [b]", "[", "]", "]", true, "[]] []]" },
+        { "[a] [b]", "[", "", "-", false, "[a] [b]" }, // empty end text: never matched
+        { "", "[", "", "-", false, "" },
         // the first ']' lies before the first '[': not matched although pairs follow
-        {"] [a] [b]", "[", "]", "-", false, "] [a] [b]"},
+        { "] [a] [b]", "[", "]", "-", false, "] [a] [b]" },
         // after the first pair the rest ' ] [b]' fails the same way: rewriting stops there
-        {"[a] ] [b]", "[", "]", "-", true, "[-] ] [b]"},
-        {"[[a]]", "[", "]", "-", true, "[-]]"}, // no nesting: first start, first end after it
+        { "[a] ] [b]", "[", "]", "-", true, "[-] ] [b]" },
+        { "[[a]]", "[", "]", "-", true, "[-]]" }, // no nesting: first start, first end after it
         // an end text equal to, or the start of, the start text never begins after it
-        {"<a<b<c", "<", "<", "-", false, "<a<b<c"},
-        {"<<a<<b", "<<", "<", "-", false, "<<a<<b"},
-        {"<a<b", "<", "<b", "-", true, "<-<b"},
-        {"x<b>y", "<", "<b", "-", false, "x<b>y"}, // both first occurrences begin at 2
+        { "<a<b<c", "<", "<", "-", false, "<a<b<c" },
+        { "<<a<<b", "<<", "<", "-", false, "<<a<<b" },
+        { "<a<b", "<", "<b", "-", true, "<-<b" },
+        { "x<b>y", "<", "<b", "-", false, "x<b>y" }, // both first occurrences begin at 2
         // the end text begins inside the start text: the shared bytes are written twice
-        {"xaby", "ab", "b", "-", true, "xab-by"},
-        {"abcd", "ab", "bc", "-", true, "ab-bcd"},
-        {"[a", "[", "]", "-", false, "[a"},
-        {"a]", "[", "]", "-", false, "a]"},
-        {"", "[", "]", "-", false, ""},
-        {"[a]", "", "]", "-", false, "[a]"}, // empty start text: never matched
+        { "xaby", "ab", "b", "-", true, "xab-by" },
+        { "abcd", "ab", "bc", "-", true, "ab-bcd" },
+        { "[a", "[", "]", "-", false, "[a" },
+        { "a]", "[", "]", "-", false, "a]" },
+        { "", "[", "]", "-", false, "" },
+        { "[a]", "", "]", "-", false, "[a]" }, // empty start text: never matched
         // the unchanged tail after the last pair is kept
-        {"<i>1</i><i>2</i> tail <i>open", "<i>", "</i>", "*", true, "<i>*</i><i>*</i> tail <i>open"},
+        { "<i>1</i><i>2</i> tail <i>open", "<i>", "</i>", "*", true,
+          "<i>*</i><i>*</i> tail <i>open" },
     };
     for (const auto &c : cases) {
         const ActionResult result = RewriteBetween(c.text, c.find, c.insertText, c.endText);

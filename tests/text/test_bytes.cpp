@@ -47,7 +47,7 @@ struct StreamCase
 TEST(Bytes, Utf8IsMatchedWhole)
 {
     const std::string chinese = "\xe4\xb8\xad\xe6\x96\x87"; // a two-character word
-    const std::string emoji = "\xf0\x9f\x98\x80";         // a four-byte character
+    const std::string emoji = "\xf0\x9f\x98\x80"; // a four-byte character
     const std::string text = "a" + chinese + "b" + emoji + "c" + emoji;
 
     EXPECT_EQ(FirstPosition(text, chinese), 2);
@@ -79,7 +79,8 @@ TEST(Bytes, InvalidUtf8AndNulKeptAroundAReplacement)
     EXPECT_TRUE(result.matched);
     EXPECT_EQ(result.newText, expected);
     // NUL bytes inside the find text are matched like any other byte
-    EXPECT_EQ(ReplaceAll(text, "\0cat\0"s, "|"), "\xff\xfe\0head\x80\xc3(|\xed\xa0\x80tail\xe4\xb8"s);
+    EXPECT_EQ(ReplaceAll(text, "\0cat\0"s, "|"),
+              "\xff\xfe\0head\x80\xc3(|\xed\xa0\x80tail\xe4\xb8"s);
     // a BOM and a missing final line end survive
     EXPECT_EQ(ReplaceAll("\xef\xbb\xbfx=1", "x", "y"), "\xef\xbb\xbfy=1");
 }
@@ -89,18 +90,18 @@ TEST(Bytes, InvalidUtf8AndNulKeptAroundAReplacement)
 TEST(Streaming, BeginOnceOnlyWhenMatchedSameBytes)
 {
     const StreamCase cases[] = {
-        {ActionKind::ReplaceWith, "one cat, two cats", "cat", "dog", ""},
-        {ActionKind::InsertBefore, "one cat, two cats", "cat", "big ", ""},
-        {ActionKind::InsertAfter, "one cat, two cats", "cat", "fish", ""},
-        {ActionKind::Delete, "one cat, two cats", "cat", "", ""},
-        {ActionKind::JustFind, "one cat, two cats", "cat", "", ""},
-        {ActionKind::InsertBetween, "a<b>x</b>c<b>y</b>d", "<b>", "Z", "</b>"},
-        {ActionKind::InsertBetween, "xaby", "ab", "-", "b"},
-        {ActionKind::ReplaceWith, "cat", "cat", "", ""}, // matched, empty result
-        {ActionKind::ReplaceWith, "one cow", "cat", "dog", ""},
-        {ActionKind::InsertBetween, "] [a]", "[", "-", "]"},
-        {ActionKind::JustFind, "", "cat", "", ""},
-        {ActionKind::Delete, "text", "", "", ""},
+        { ActionKind::ReplaceWith, "one cat, two cats", "cat", "dog", "" },
+        { ActionKind::InsertBefore, "one cat, two cats", "cat", "big ", "" },
+        { ActionKind::InsertAfter, "one cat, two cats", "cat", "fish", "" },
+        { ActionKind::Delete, "one cat, two cats", "cat", "", "" },
+        { ActionKind::JustFind, "one cat, two cats", "cat", "", "" },
+        { ActionKind::InsertBetween, "a<b>x</b>c<b>y</b>d", "<b>", "Z", "</b>" },
+        { ActionKind::InsertBetween, "xaby", "ab", "-", "b" },
+        { ActionKind::ReplaceWith, "cat", "cat", "", "" }, // matched, empty result
+        { ActionKind::ReplaceWith, "one cow", "cat", "dog", "" },
+        { ActionKind::InsertBetween, "] [a]", "[", "-", "]" },
+        { ActionKind::JustFind, "", "cat", "", "" },
+        { ActionKind::Delete, "text", "", "", "" },
     };
     for (const auto &c : cases) {
         RecordingOutput out;

@@ -50,16 +50,16 @@ const char *actionName(ActionKind action)
 TEST(ReplaceAll, LeftToRightWithoutOverlapOnePass)
 {
     const ReplaceCase cases[] = {
-        {"aaaa", "aa", "b", "bb"},
-        {"aaa", "aa", "b", "ba"},
-        {"banana", "a", "aa", "baanaanaa"}, // replacements are not searched again
-        {"aabb", "ab", "", "ab"},           // nor is text the removal joins together
-        {"banana", "x", "y", "banana"},
-        {"", "a", "b", ""},
-        {"abc", "abc", "", ""},
-        {"abcabc", "abc", "<>", "<><>"},
-        {"xabcx", "abc", "", "xx"},
-        {"banana", "", "y", "banana"}, // empty find: never found
+        { "aaaa", "aa", "b", "bb" },
+        { "aaa", "aa", "b", "ba" },
+        { "banana", "a", "aa", "baanaanaa" }, // replacements are not searched again
+        { "aabb", "ab", "", "ab" }, // nor is text the removal joins together
+        { "banana", "x", "y", "banana" },
+        { "", "a", "b", "" },
+        { "abc", "abc", "", "" },
+        { "abcabc", "abc", "<>", "<><>" },
+        { "xabcx", "abc", "", "xx" },
+        { "banana", "", "y", "banana" }, // empty find: never found
     };
     for (const auto &c : cases)
         EXPECT_EQ(ReplaceAll(c.text, c.find, c.replacement), c.expected)
@@ -70,33 +70,33 @@ TEST(ApplyAction, EachAction)
 {
     const char *cats = "one cat, two cats";
     const ActionCase cases[] = {
-        {ActionKind::ReplaceWith, cats, "cat", "dog", true, "one dog, two dogs"},
-        {ActionKind::InsertBefore, cats, "cat", "big ", true, "one big cat, two big cats"},
-        {ActionKind::InsertAfter, cats, "cat", "fish", true, "one catfish, two catfishs"},
-        {ActionKind::Delete, cats, "cat", "ignored", true, "one , two s"},
-        {ActionKind::JustFind, cats, "cat", "ignored", true, cats},
-        {ActionKind::ReplaceWith, cats, "Cat", "dog", false, cats},
-        {ActionKind::InsertBefore, cats, "Cat", "big ", false, cats},
-        {ActionKind::InsertAfter, cats, "Cat", "fish", false, cats},
-        {ActionKind::Delete, cats, "Cat", "", false, cats},
-        {ActionKind::JustFind, cats, "Cat", "", false, cats},
+        { ActionKind::ReplaceWith, cats, "cat", "dog", true, "one dog, two dogs" },
+        { ActionKind::InsertBefore, cats, "cat", "big ", true, "one big cat, two big cats" },
+        { ActionKind::InsertAfter, cats, "cat", "fish", true, "one catfish, two catfishs" },
+        { ActionKind::Delete, cats, "cat", "ignored", true, "one , two s" },
+        { ActionKind::JustFind, cats, "cat", "ignored", true, cats },
+        { ActionKind::ReplaceWith, cats, "Cat", "dog", false, cats },
+        { ActionKind::InsertBefore, cats, "Cat", "big ", false, cats },
+        { ActionKind::InsertAfter, cats, "Cat", "fish", false, cats },
+        { ActionKind::Delete, cats, "Cat", "", false, cats },
+        { ActionKind::JustFind, cats, "Cat", "", false, cats },
         // one insertion per occurrence; the inserted copy is not searched
-        {ActionKind::InsertBefore, "axb", "x", "x", true, "axxb"},
-        {ActionKind::InsertAfter, "axb", "x", "x", true, "axxb"},
-        {ActionKind::InsertBefore, "aaa", "aa", "-", true, "-aaa"},
-        {ActionKind::InsertAfter, "aaaa", "aa", "-", true, "aa-aa-"},
-        {ActionKind::Delete, "aabb", "ab", "", true, "ab"},
+        { ActionKind::InsertBefore, "axb", "x", "x", true, "axxb" },
+        { ActionKind::InsertAfter, "axb", "x", "x", true, "axxb" },
+        { ActionKind::InsertBefore, "aaa", "aa", "-", true, "-aaa" },
+        { ActionKind::InsertAfter, "aaaa", "aa", "-", true, "aa-aa-" },
+        { ActionKind::Delete, "aabb", "ab", "", true, "ab" },
         // matched does not depend on a change
-        {ActionKind::ReplaceWith, cats, "cat", "cat", true, cats},
+        { ActionKind::ReplaceWith, cats, "cat", "cat", true, cats },
         // an empty file is never matched
-        {ActionKind::ReplaceWith, "", "cat", "dog", false, ""},
-        {ActionKind::JustFind, "", "cat", "", false, ""},
-        {ActionKind::InsertBetween, "", "[", "", false, ""},
+        { ActionKind::ReplaceWith, "", "cat", "dog", false, "" },
+        { ActionKind::JustFind, "", "cat", "", false, "" },
+        { ActionKind::InsertBetween, "", "[", "", false, "" },
         // an empty find text is never matched and never loops
-        {ActionKind::ReplaceWith, cats, "", "dog", false, cats},
-        {ActionKind::InsertBefore, cats, "", "dog", false, cats},
-        {ActionKind::Delete, cats, "", "", false, cats},
-        {ActionKind::JustFind, cats, "", "", false, cats},
+        { ActionKind::ReplaceWith, cats, "", "dog", false, cats },
+        { ActionKind::InsertBefore, cats, "", "dog", false, cats },
+        { ActionKind::Delete, cats, "", "", false, cats },
+        { ActionKind::JustFind, cats, "", "", false, cats },
     };
     for (const auto &c : cases) {
         const ActionResult result = ApplyAction(c.action, c.text, c.find, c.insertText, "]");

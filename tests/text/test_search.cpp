@@ -24,16 +24,16 @@ struct PositionCase
 TEST(FirstPosition, Table)
 {
     const PositionCase cases[] = {
-        {"banana", "an", 2},
-        {"banana", "AN", 0},  // exact: no case folding
-        {"", "a", 0},
-        {"banana", "a", 2},
-        {"banana", "banana", 1},
-        {"banana", "bananas", 0}, // longer than the text
-        {"abcabc", "c", 3},
-        {"xxxxab", "ab", 5},
-        {"aaaab", "aab", 3},
-        {"banana", "", 0}, // empty sought: never found
+        { "banana", "an", 2 },
+        { "banana", "AN", 0 }, // exact: no case folding
+        { "", "a", 0 },
+        { "banana", "a", 2 },
+        { "banana", "banana", 1 },
+        { "banana", "bananas", 0 }, // longer than the text
+        { "abcabc", "c", 3 },
+        { "xxxxab", "ab", 5 },
+        { "aaaab", "aab", 3 },
+        { "banana", "", 0 }, // empty sought: never found
     };
     for (const auto &c : cases)
         EXPECT_EQ(FirstPosition(c.text, c.sought), c.expected) << c.text << " / " << c.sought;
@@ -42,18 +42,13 @@ TEST(FirstPosition, Table)
 TEST(LastPosition, Table)
 {
     const PositionCase cases[] = {
-        {"index.htm", ".", 6},
-        {"a.tar.gz", ".", 6},
-        {"README", ".", 0},
-        {"abcabc", "bc", 5},
-        {"aaa", "aa", 1},    // the occurrence at 2 overlaps the one at 1 and is not seen
-        {"aaaa", "aa", 3},
-        {"aaaaa", "aa", 3},
-        {"xyz", "ab", -1},   // not found: 1 - length
-        {"xyz", "abcd", -3},
-        {"", ".", 0},
-        {"", "ab", -1},
-        {"abab", "", 0},     // empty sought: never found
+        { "index.htm", ".", 6 }, { "a.tar.gz", ".", 6 },
+        { "README", ".", 0 },    { "abcabc", "bc", 5 },
+        { "aaa", "aa", 1 }, // the occurrence at 2 overlaps the one at 1 and is not seen
+        { "aaaa", "aa", 3 },     { "aaaaa", "aa", 3 },
+        { "xyz", "ab", -1 }, // not found: 1 - length
+        { "xyz", "abcd", -3 },   { "", ".", 0 },
+        { "", "ab", -1 },        { "abab", "", 0 }, // empty sought: never found
     };
     for (const auto &c : cases)
         EXPECT_EQ(LastPosition(c.text, c.sought), c.expected) << c.text << " / " << c.sought;
@@ -64,10 +59,10 @@ TEST(LastPosition, Table)
 TEST(ExactSearcher, AgreesWithPlainSearch)
 {
     std::mt19937 random(12345);
-    const ExactSearcher::Scan scans[] = {ExactSearcher::Scan::Best, ExactSearcher::Scan::RareByte,
-                                         ExactSearcher::Scan::BytePair16,
-                                         ExactSearcher::Scan::BytePair32};
-    const std::string alphabets[] = {"ab", "abc", "a\0b"s.substr(0, 3), "e ", "\xe4\xb8\xad\xff"};
+    const ExactSearcher::Scan scans[]
+        = { ExactSearcher::Scan::Best, ExactSearcher::Scan::RareByte,
+            ExactSearcher::Scan::BytePair16, ExactSearcher::Scan::BytePair32 };
+    const std::string alphabets[] = { "ab", "abc", "a\0b"s.substr(0, 3), "e ", "\xe4\xb8\xad\xff" };
     for (const auto &alphabet : alphabets) {
         for (int round = 0; round < 300; ++round) {
             auto pick = [&](std::size_t size) {
@@ -83,8 +78,8 @@ TEST(ExactSearcher, AgreesWithPlainSearch)
             for (const auto scan : scans) {
                 const ExactSearcher searcher(needle, scan);
                 for (std::size_t from = 0; from <= haystack.size() + 1; from += step) {
-                    const std::size_t expected = from > view.size() ? std::string_view::npos
-                                                                    : view.find(needle, from);
+                    const std::size_t expected
+                        = from > view.size() ? std::string_view::npos : view.find(needle, from);
                     ASSERT_EQ(searcher.find(haystack, from), expected)
                         << "needle " << needle << " haystack " << haystack << " from " << from
                         << " scan " << static_cast<int>(scan);
@@ -122,20 +117,19 @@ TEST(ExactSearcher, AdversarialInputsFinish)
         std::size_t expected;
     };
     const Case cases[] = {
-        {as + "b", "aab", size - 2},
-        {as, "aab", npos},
+        { as + "b", "aab", size - 2 },
+        { as, "aab", npos },
         // the needle's rarest byte is the one the text is made of: every byte is a candidate
-        {as, longNeedle, npos},
-        {as + "e", longNeedle, size - 5000},
-        {as, "e" + std::string(5000, 'a') + "e", npos},
+        { as, longNeedle, npos },
+        { as + "e", longNeedle, size - 5000 },
+        { as, "e" + std::string(5000, 'a') + "e", npos },
         // every start passes the candidate filter and each compare runs thousands of bytes
-        {runs, std::string(5000, 'z'), npos},
-        {std::string(size, 'z') + "y", std::string(5000, 'z') + "y", size - 5000},
-        {periodic, std::string(2000, 'a') + "c", npos},
+        { runs, std::string(5000, 'z'), npos },
+        { std::string(size, 'z') + "y", std::string(5000, 'z') + "y", size - 5000 },
+        { periodic, std::string(2000, 'a') + "c", npos },
     };
-    for (const auto scan : {ExactSearcher::Scan::Best, ExactSearcher::Scan::RareByte,
-                            ExactSearcher::Scan::BytePair16,
-                            ExactSearcher::Scan::BytePair32}) {
+    for (const auto scan : { ExactSearcher::Scan::Best, ExactSearcher::Scan::RareByte,
+                             ExactSearcher::Scan::BytePair16, ExactSearcher::Scan::BytePair32 }) {
         for (const auto &c : cases) {
             EXPECT_EQ(ExactSearcher(c.needle, scan).find(c.text), c.expected)
                 << c.needle.substr(0, 20) << " scan " << static_cast<int>(scan);
