@@ -2,7 +2,9 @@
 # Screenshots of the real program on a virtual X screen (Xvfb): at start, with Between
 # selected, and after a run over a small demo site; at 100% and at 200% scale.
 # The window is driven from the keyboard with xdotool, as a user would, so the program needs
-# no hook of its own. Writes screenshots/main-{start,between,after-run}[-200].png.
+# no hook of its own. Writes screenshots/main-{start,between,after-run}[-200].png, and the
+# folder picker, the About dialog and the help viewer as folder-picker, about-dialog and
+# help-viewer[-200].png.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVANE_BUILD_DIR:-$top/build}
@@ -72,6 +74,34 @@ xdotool type --delay 5 '2026 Example'
 xdotool key alt+e
 sleep 2
 shot main-after-run
+
+# Browse: the folder picker, modal over the window.
+main=$win
+xdotool key alt+b
+picker=$(xdotool search --sync --onlyvisible --name '^Browsing is limited to' | head -1)
+sleep 1
+win=$picker shot folder-picker
+xdotool key Escape
+sleep 0.5
+# Without a window manager nothing gives the focus back after a dialog: give it.
+xdotool windowfocus --sync "$main"
+# Help > About.., then Enter closes it.
+xdotool key alt+h
+sleep 0.3
+xdotool key a
+about=$(xdotool search --sync --onlyvisible --name '^关于 Orvane Replace$' | head -1)
+sleep 0.5
+win=$about shot about-dialog
+xdotool key Return
+sleep 0.5
+xdotool windowfocus --sync "$main"
+# Help > Content: help.chm in the desktop's CHM viewer (xchm); it ends with the X server.
+xdotool key alt+h
+sleep 0.3
+xdotool key c
+viewer=$(xdotool search --sync --onlyvisible --name 'Orvane Replace Help' | head -1)
+sleep 2
+win=$viewer shot help-viewer
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
