@@ -49,9 +49,8 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 
 frmAbout::frmAbout(QWidget *parent, UrlOpener opener)
     : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                  | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                  | Qt::MSWindowsFixedSizeDialogHint)
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , m_opener(std::move(opener))
 {
     EnsureAboutResources();
@@ -79,8 +78,8 @@ frmAbout::frmAbout(QWidget *parent, UrlOpener opener)
     placeTwips(m_lblTitle, 960, 1680, 3885, 255);
     m_lblVersion = makeLabel(this, "lblVersion", QString(), false);
     placeTwips(m_lblVersion, 945, 1980, 3885, 210);
-    m_lblDescription = makeLabel(this, "lblDescription", QString::fromUtf8(kAboutDescription),
-                                 true);
+    m_lblDescription
+        = makeLabel(this, "lblDescription", QString::fromUtf8(kAboutDescription), true);
     placeTwips(m_lblDescription, 945, 2250, 3885, 210);
     m_lblAuthor = makeLabel(this, "lblAuthor", QString::fromUtf8(kAboutAuthor), true);
     placeTwips(m_lblAuthor, 945, 2520, 3885, 210);
@@ -91,9 +90,9 @@ frmAbout::frmAbout(QWidget *parent, UrlOpener opener)
     m_lblHttp->setObjectName(QStringLiteral("lblHttp"));
     QFont linkFont;
     // SimSun where it is installed, else a CJK face the set-up installs, else the default.
-    linkFont.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                          QStringLiteral("WenQuanYi Micro Hei"),
-                          QStringLiteral("Noto Sans CJK SC")});
+    linkFont.setFamilies({ QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                           QStringLiteral("WenQuanYi Micro Hei"),
+                           QStringLiteral("Noto Sans CJK SC") });
     linkFont.setPointSize(9);
     linkFont.setUnderline(true);
     m_lblHttp->setFont(linkFont);

@@ -7,17 +7,16 @@ namespace orvane {
 TwipsPoint AboutPlacement(float screenWidth, float screenHeight, float dialogWidth,
                           float dialogHeight)
 {
-    return {(screenWidth - dialogWidth) / 2.0f, (screenHeight - dialogHeight) / 3.0f};
+    return { (screenWidth - dialogWidth) / 2.0f, (screenHeight - dialogHeight) / 3.0f };
 }
 
 QPoint AboutPlacementPixels(const QRect &screenGeometry, const QSize &dialogOuterSize)
 {
     const float t = kTwipsPerPixel;
     const TwipsPoint at = AboutPlacement(screenGeometry.width() * t, screenGeometry.height() * t,
-                                         dialogOuterSize.width() * t,
-                                         dialogOuterSize.height() * t);
+                                         dialogOuterSize.width() * t, dialogOuterSize.height() * t);
     return screenGeometry.topLeft()
-           + QPoint(int(std::lround(at.left / t)), int(std::lround(at.top / t)));
+        + QPoint(int(std::lround(at.left / t)), int(std::lround(at.top / t)));
 }
 
 QString AboutCaption(const QString &applicationTitle)

@@ -79,10 +79,10 @@ QImage paintIcon()
     p.setBrush(Qt::white);
     p.drawPath(page);
     p.setBrush(QColor(200, 215, 235));
-    p.drawPolygon(QPolygonF({QPointF(20.5, 2.5), QPointF(20.5, 8.5), QPointF(26.5, 8.5)}));
+    p.drawPolygon(QPolygonF({ QPointF(20.5, 2.5), QPointF(20.5, 8.5), QPointF(26.5, 8.5) }));
 
     p.setPen(QPen(QColor(22, 120, 140), 2));
-    for (int y : {12, 16, 24})
+    for (int y : { 12, 16, 24 })
         p.drawLine(QPointF(9, y), QPointF(23, y));
     p.setPen(QPen(QColor(240, 150, 30), 3));
     p.drawLine(QPointF(9, 20), QPointF(20, 20));
@@ -99,11 +99,11 @@ QImage paintHand()
 
     QPainterPath hand;
     hand.setFillRule(Qt::WindingFill);
-    hand.addRoundedRect(QRectF(11.5, 1.5, 5, 16), 2.5, 2.5);   // index finger
-    hand.addRoundedRect(QRectF(16.5, 10.5, 4, 9), 2, 2);       // middle finger
-    hand.addRoundedRect(QRectF(20.5, 11.5, 4, 9), 2, 2);       // ring finger
+    hand.addRoundedRect(QRectF(11.5, 1.5, 5, 16), 2.5, 2.5); // index finger
+    hand.addRoundedRect(QRectF(16.5, 10.5, 4, 9), 2, 2); // middle finger
+    hand.addRoundedRect(QRectF(20.5, 11.5, 4, 9), 2, 2); // ring finger
     hand.addRoundedRect(QRectF(24.5, 13.5, 3.5, 8), 1.75, 1.75); // little finger
-    hand.addRoundedRect(QRectF(11.5, 14.5, 16.5, 14), 3, 3);   // palm
+    hand.addRoundedRect(QRectF(11.5, 14.5, 16.5, 14), 3, 3); // palm
     QPainterPath thumb;
     thumb.moveTo(12, 17);
     thumb.lineTo(6, 13);
@@ -123,9 +123,9 @@ QImage paintHand()
     p.end();
 
     QList<QRgb> sixteen;
-    for (QRgb c : {0x00000000u, 0xff000000u, 0xffffffffu, 0xff808080u, 0xffc0c0c0u, 0xff800000u,
-                   0xff008000u, 0xff808000u, 0xff000080u, 0xff800080u, 0xff008080u, 0xffff0000u,
-                   0xff00ff00u, 0xffffff00u, 0xff0000ffu, 0xffff00ffu})
+    for (QRgb c : { 0x00000000u, 0xff000000u, 0xffffffffu, 0xff808080u, 0xffc0c0c0u, 0xff800000u,
+                    0xff008000u, 0xff808000u, 0xff000080u, 0xff800080u, 0xff008080u, 0xffff0000u,
+                    0xff00ff00u, 0xffffff00u, 0xff0000ffu, 0xffff00ffu })
         sixteen.append(c);
     return image.convertToFormat(QImage::Format_Indexed8, sixteen, Qt::ThresholdDither);
 }
@@ -153,6 +153,6 @@ int main(int argc, char **argv)
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     const bool ok = save(paintBanner(), out, "banner.png") && save(paintIcon(), out, "icon.png")
-                    && save(paintHand(), out, "hand.png");
+        && save(paintHand(), out, "hand.png");
     return ok ? 0 : 1;
 }

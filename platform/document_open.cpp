@@ -16,7 +16,7 @@ void openWithDesktop(const QString &path)
     // A path with a leading "//" would be read as a network share by QUrl; it is a plain
     // local path on this system, so hand it over as a path.
     if (path.startsWith(QLatin1String("//"))) {
-        QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+        QProcess::startDetached(QStringLiteral("xdg-open"), { path });
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -25,7 +25,7 @@ void openWithDesktop(const QString &path)
 bool startViewer(const QString &viewer, const QString &path)
 {
     const QString program = QStandardPaths::findExecutable(viewer);
-    return !program.isEmpty() && QProcess::startDetached(program, {path});
+    return !program.isEmpty() && QProcess::startDetached(program, { path });
 }
 
 } // namespace
@@ -40,8 +40,8 @@ QString FallbackViewer(const QString &mimeType)
 
 void OpenDocument(const QString &path)
 {
-    const QString mimeType = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension)
-                                 .name();
+    const QString mimeType
+        = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
     const QString viewer = FallbackViewer(mimeType);
     const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
     if (viewer.isEmpty() || xdgMime.isEmpty()) {
@@ -53,19 +53,19 @@ void OpenDocument(const QString &path)
     auto *query = new QProcess(QCoreApplication::instance());
     QObject::connect(query, &QProcess::finished, query, [query, path, viewer] {
         const bool associated = query->exitStatus() == QProcess::NormalExit
-                                && query->exitCode() == 0
-                                && !query->readAllStandardOutput().trimmed().isEmpty();
+            && query->exitCode() == 0 && !query->readAllStandardOutput().trimmed().isEmpty();
         query->deleteLater();
         if (associated || !startViewer(viewer, path))
             openWithDesktop(path);
     });
-    QObject::connect(query, &QProcess::errorOccurred, query, [query, path](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        query->deleteLater();
-        openWithDesktop(path);
-    });
-    query->start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+    QObject::connect(query, &QProcess::errorOccurred, query,
+                     [query, path](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         query->deleteLater();
+                         openWithDesktop(path);
+                     });
+    query->start(xdgMime, { QStringLiteral("query"), QStringLiteral("default"), mimeType });
 }
 
 } // namespace orvane::platform

@@ -34,17 +34,19 @@ bool FolderPathUsable(const QString &path)
     const QByteArray bytes = QFile::encodeName(path);
     if (bytes.isEmpty() || QFile::decodeName(bytes) != path)
         return false;
-    struct stat facts {};
+    struct stat facts
+    {
+    };
     return ::stat(bytes.constData(), &facts) == 0 && S_ISDIR(facts.st_mode);
 }
 
 FolderPick ClassifyPickedFolder(const QString &pickedPath)
 {
     if (pickedPath.isEmpty())
-        return {FolderPick::Outcome::Cancelled, QString()};
+        return { FolderPick::Outcome::Cancelled, QString() };
     if (!FolderPathUsable(pickedPath))
-        return {FolderPick::Outcome::Unusable, pickedPath};
-    return {FolderPick::Outcome::Picked, pickedPath};
+        return { FolderPick::Outcome::Unusable, pickedPath };
+    return { FolderPick::Outcome::Picked, pickedPath };
 }
 
 } // namespace orvane::platform

@@ -24,12 +24,14 @@ TEST(frmAbout, TextsAndLook)
     frmAbout dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("关于 Orvane Replace"));
     EXPECT_EQ(labelText(dialog, "lblTitle"), QStringLiteral("Orvane Replace"));
-    EXPECT_EQ(labelText(dialog, "lblVersion"),
-              QStringLiteral("Ver %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
-    for (const char *name : {"lblDescription", "lblAuthor", "lblPhone", "lblHttp"})
+    EXPECT_EQ(
+        labelText(dialog, "lblVersion"),
+        QStringLiteral("Ver %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+    for (const char *name : { "lblDescription", "lblAuthor", "lblPhone", "lblHttp" })
         EXPECT_FALSE(labelText(dialog, name).isEmpty()) << name;
     EXPECT_EQ(labelText(dialog, "lblHttp"), QString::fromUtf8(kProductAddress));
-    EXPECT_TRUE(QUrl(QString::fromUtf8(kProductAddress)).host().endsWith(QLatin1String(".example")));
+    EXPECT_TRUE(
+        QUrl(QString::fromUtf8(kProductAddress)).host().endsWith(QLatin1String(".example")));
 
     // Fixed client size: 4935 x 4080 twips at 15 twips to the pixel.
     EXPECT_EQ(dialog.size(), QSize(329, 272));
@@ -70,8 +72,10 @@ TEST(frmAbout, PlacedCentredAndAThirdDownOnEachShow)
         frmAbout dialog;
         dialog.show();
         const QSize outer = dialog.frameGeometry().size();
-        EXPECT_NEAR(dialog.frameGeometry().left(), screen.left() + (screen.width() - outer.width()) / 2.0, 1);
-        EXPECT_NEAR(dialog.frameGeometry().top(), screen.top() + (screen.height() - outer.height()) / 3.0, 1);
+        EXPECT_NEAR(dialog.frameGeometry().left(),
+                    screen.left() + (screen.width() - outer.width()) / 2.0, 1);
+        EXPECT_NEAR(dialog.frameGeometry().top(),
+                    screen.top() + (screen.height() - outer.height()) / 3.0, 1);
     }
 }
 
@@ -83,7 +87,8 @@ struct KeyCase
 
 TEST(frmAbout, EnterAndEscapeClose)
 {
-    for (const KeyCase &c : {KeyCase{"Enter", Qt::Key_Return}, KeyCase{"Escape", Qt::Key_Escape}}) {
+    for (const KeyCase &c :
+         { KeyCase { "Enter", Qt::Key_Return }, KeyCase { "Escape", Qt::Key_Escape } }) {
         frmAbout dialog;
         dialog.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));

@@ -28,7 +28,8 @@ TEST(AboutPlacement, ScreenSmallerThanDialogGivesNegativeOffsets)
 
 TEST(AboutTexts, CaptionAndVersionLine)
 {
-    EXPECT_EQ(AboutCaption(QStringLiteral("Orvane Replace")), QStringLiteral("关于 Orvane Replace"));
+    EXPECT_EQ(AboutCaption(QStringLiteral("Orvane Replace")),
+              QStringLiteral("关于 Orvane Replace"));
     EXPECT_EQ(VersionLine(1, 10, 0), QStringLiteral("Ver 1.10.0"));
     EXPECT_EQ(VersionLine(0, 0, 7), QStringLiteral("Ver 0.0.7"));
 }
@@ -50,8 +51,8 @@ TEST(RootFolderId, Table)
         std::int32_t id;
     };
     constexpr Row rows[] = {
-        {-32768, 0}, {-1, 0}, {0, 0}, {1, 0}, {2, 2}, {5, 5}, {11, 11},
-        {12, 16},    {13, 17}, {100, 104}, {32767, 32771},
+        { -32768, 0 }, { -1, 0 },  { 0, 0 },   { 1, 0 },     { 2, 2 },         { 5, 5 },
+        { 11, 11 },    { 12, 16 }, { 13, 17 }, { 100, 104 }, { 32767, 32771 },
     };
     for (const Row &row : rows)
         EXPECT_EQ(RootFolderId(row.selector), row.id) << "selector " << row.selector;
@@ -75,13 +76,15 @@ TEST(PathHistory, Sequences)
         QStringList expected;
     };
     const Row rows[] = {
-        {"first pick", {"/a"}, {"/a"}},
-        {"earlier pick moves up, others keep order", {"/a", "/b", "/c", "/b"}, {"/b", "/c", "/a"}},
-        {"top picked again", {"/a", "/a"}, {"/a"}},
-        {"oldest picked again", {"/a", "/b", "/c", "/a"}, {"/a", "/c", "/b"}},
-        {"case differs: two items", {"/Data", "/data"}, {"/data", "/Data"}},
-        {"empty pick is one item however often", {"/a", "", "/b", ""}, {"", "/b", "/a"}},
-        {"trailing slash is a different text", {"/a", "/a/"}, {"/a/", "/a"}},
+        { "first pick", { "/a" }, { "/a" } },
+        { "earlier pick moves up, others keep order",
+          { "/a", "/b", "/c", "/b" },
+          { "/b", "/c", "/a" } },
+        { "top picked again", { "/a", "/a" }, { "/a" } },
+        { "oldest picked again", { "/a", "/b", "/c", "/a" }, { "/a", "/c", "/b" } },
+        { "case differs: two items", { "/Data", "/data" }, { "/data", "/Data" } },
+        { "empty pick is one item however often", { "/a", "", "/b", "" }, { "", "/b", "/a" } },
+        { "trailing slash is a different text", { "/a", "/a/" }, { "/a/", "/a" } },
     };
     for (const Row &row : rows)
         EXPECT_EQ(afterPicks(row.picks), row.expected) << row.name;
@@ -89,10 +92,10 @@ TEST(PathHistory, Sequences)
 
 TEST(PathHistory, ReportsWhichItemWentAway)
 {
-    QStringList items{"/c", "/b", "/a"};
+    QStringList items { "/c", "/b", "/a" };
     EXPECT_EQ(UpdatePathHistory(items, QStringLiteral("/b")), 2);
     EXPECT_EQ(UpdatePathHistory(items, QStringLiteral("/new")), -1);
-    EXPECT_EQ(items, (QStringList{"/new", "/b", "/c", "/a"}));
+    EXPECT_EQ(items, (QStringList { "/new", "/b", "/c", "/a" }));
 }
 
 } // namespace

@@ -42,7 +42,7 @@ struct Browse : ::testing::Test
     }
     void pick(FolderPick::Outcome outcome, const QString &path = {})
     {
-        picker.answers.push_back({outcome, path});
+        picker.answers.push_back({ outcome, path });
         BrowseForSearchPath(nullptr, &cboFilePath, picker,
                             [this](QWidget *, const QString &p) { reported.append(p); });
     }
@@ -59,12 +59,12 @@ struct Browse : ::testing::Test
 TEST_F(Browse, PicksBuildTheHistoryNewestFirst)
 {
     pick(QStringLiteral("/a"));
-    EXPECT_EQ(items(), QStringList{"/a"});
+    EXPECT_EQ(items(), QStringList { "/a" });
     EXPECT_EQ(cboFilePath.currentText(), QStringLiteral("/a"));
     pick(QStringLiteral("/b"));
     pick(QStringLiteral("/c"));
     pick(QStringLiteral("/b"));
-    EXPECT_EQ(items(), (QStringList{"/b", "/c", "/a"}));
+    EXPECT_EQ(items(), (QStringList { "/b", "/c", "/a" }));
     EXPECT_EQ(cboFilePath.currentText(), QStringLiteral("/b"));
 }
 
@@ -73,12 +73,12 @@ TEST_F(Browse, CancelKeepsTypedTextAndList)
     pick(QStringLiteral("/a"));
     cboFilePath.setEditText(QStringLiteral("/typed/by hand"));
     pick(FolderPick::Outcome::Cancelled);
-    EXPECT_EQ(items(), QStringList{"/a"});
+    EXPECT_EQ(items(), QStringList { "/a" });
     EXPECT_EQ(cboFilePath.currentText(), QStringLiteral("/typed/by hand"));
 
     // The next pick replaces typed text, which never enters the list.
     pick(QStringLiteral("/b"));
-    EXPECT_EQ(items(), (QStringList{"/b", "/a"}));
+    EXPECT_EQ(items(), (QStringList { "/b", "/a" }));
     EXPECT_EQ(cboFilePath.currentText(), QStringLiteral("/b"));
 }
 
@@ -86,8 +86,8 @@ TEST_F(Browse, UnusableNameIsReportedNotUsed)
 {
     pick(QStringLiteral("/a"));
     pick(FolderPick::Outcome::Unusable, QStringLiteral("/x\uFFFD"));
-    EXPECT_EQ(reported, QStringList{"/x\uFFFD"});
-    EXPECT_EQ(items(), QStringList{"/a"});
+    EXPECT_EQ(reported, QStringList { "/x\uFFFD" });
+    EXPECT_EQ(items(), QStringList { "/a" });
     EXPECT_EQ(cboFilePath.currentText(), QStringLiteral("/a"));
 }
 
@@ -97,7 +97,9 @@ TEST(FolderPathUsable, OnlyNamesThatSurviveTheEncoding)
     ASSERT_TRUE(root.isValid());
     const QByteArray base = QFile::encodeName(root.path());
     const QByteArray good = base + "/caf\xc3\xa9 folder";
-    const QByteArray bad = base + "/bad\xff" "name";
+    const QByteArray bad = base
+        + "/bad\xff"
+          "name";
     ASSERT_EQ(::mkdir(good.constData(), 0700), 0);
     ASSERT_EQ(::mkdir(bad.constData(), 0700), 0);
 

@@ -26,7 +26,8 @@ class ScriptedPicker final : public platform::FolderPicker
 public:
     explicit ScriptedPicker(std::deque<FolderPick> *answers)
         : m_answers(answers)
-    {}
+    {
+    }
     FolderPick pickFolder(QWidget *) override
     {
         FolderPick next = m_answers->front();
@@ -61,16 +62,16 @@ TEST(WindowBrowse, PicksFillTheHistoryTypedTextNeverDoes)
     combo->setFocus();
     QTest::keyClicks(combo->lineEdit(), QStringLiteral("/typed"));
     QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
-    answers.push_back({FolderPick::Outcome::Cancelled, {}});
+    answers.push_back({ FolderPick::Outcome::Cancelled, {} });
     QTest::mouseClick(browse, Qt::LeftButton);
     EXPECT_EQ(combo->count(), 0);
     EXPECT_EQ(combo->currentText(), QStringLiteral("/typed"));
 
-    for (const char *path : {"/a", "/b", "/c", "/b"}) {
-        answers.push_back({FolderPick::Outcome::Picked, QString::fromLatin1(path)});
+    for (const char *path : { "/a", "/b", "/c", "/b" }) {
+        answers.push_back({ FolderPick::Outcome::Picked, QString::fromLatin1(path) });
         QTest::mouseClick(browse, Qt::LeftButton);
     }
-    EXPECT_EQ(itemsOf(combo), (QStringList{"/b", "/c", "/a"}));
+    EXPECT_EQ(itemsOf(combo), (QStringList { "/b", "/c", "/a" }));
     EXPECT_EQ(combo->currentText(), QStringLiteral("/b"));
     EXPECT_TRUE(answers.empty());
 }
