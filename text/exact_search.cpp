@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -255,15 +256,6 @@ ExactSearcher::ExactSearcher(std::string_view needle, Scan scan)
 #else
         (void)scan;
 #endif
-        m_border.assign(m + 1, 0);
-        std::size_t k = 0;
-        for (std::size_t i = 1; i < m; ++i) {
-            while (k > 0 && m_needle[i] != m_needle[k])
-                k = m_border[k];
-            if (m_needle[i] == m_needle[k])
-                ++k;
-            m_border[i + 1] = k;
-        }
     }
 }
 
@@ -344,14 +336,23 @@ std::size_t ExactSearcher::findRareByte(std::string_view haystack, std::size_t f
 }
 
 // Knuth-Morris-Pratt from from: every byte of the haystack is looked at a bounded number of
-// times, whatever the needle and the text.
+// times, whatever the needle and the text. The table is built here, not with the searcher: few
+// searches ever come here, and by then the search has done more work than building it costs.
 std::size_t ExactSearcher::findLinear(std::string_view haystack, std::size_t from) const
 {
     const std::size_t m = m_needle.size();
+    std::vector<std::size_t> border(m + 1, 0);
+    for (std::size_t i = 1, k = 0; i < m; ++i) {
+        while (k > 0 && m_needle[i] != m_needle[k])
+            k = border[k];
+        if (m_needle[i] == m_needle[k])
+            ++k;
+        border[i + 1] = k;
+    }
     std::size_t k = 0;
     for (std::size_t i = from; i < haystack.size(); ++i) {
         while (k > 0 && haystack[i] != m_needle[k])
-            k = m_border[k];
+            k = border[k];
         if (haystack[i] == m_needle[k])
             ++k;
         if (k == m)

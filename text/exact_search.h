@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace orvane {
 
@@ -51,7 +50,6 @@ private:
     unsigned char m_rareByte2 = 0;
     int m_vectorWidth = 0; // the byte-pair scan's registers: 32 (AVX2), 16 (SSE2), 0 (none)
     bool m_pairsFirst = false; // start with the pair scan rather than memchr
-    std::vector<std::size_t> m_border; // KMP failure function, for the linear fallback
 };
 
 // How common a byte is in the texts people edit (prose, HTML, source, UTF-8): higher is
