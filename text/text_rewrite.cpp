@@ -186,8 +186,9 @@ bool ActionRewriter::replaceEach(std::string_view text, RewriteOutput &out) cons
 // keeps both markers, puts the insert text between them and continues after the end text;
 // it stops at the first rest where the end text does not begin after the start text.
 // Both searches start at the rest and stop at their first hit, and the rest moves past the
-// end text, so no byte is searched more than twice: linear, however many start texts lack an
-// end text.
+// end text, so each step searches only what it consumes (plus the start text's length where
+// the markers overlap, which it also writes out): linear, however many start texts lack an
+// end text. A missing or early end text ends the loop after one search.
 bool ActionRewriter::rewriteBetween(std::string_view text, RewriteOutput &out) const
 {
     if (m_end.empty())
