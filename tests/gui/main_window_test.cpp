@@ -404,6 +404,24 @@ TEST_F(WindowTest, RunTypedIntoTheBoxesRewritesListsAndSummarises)
     EXPECT_EQ(tree.read("a.txt"), "say bye, bye");
 }
 
+TEST_F(WindowTest, TypedTextIsSearchedExactlyAsTyped)
+{
+    TempTree tree;
+    tree.write("nbsp.txt", "one\xc2\xa0two\nthree");
+    tree.write("space.txt", "one two\nthree");
+    tree.write("crlf.txt", "one\xc2\xa0two\r\nthree");
+    QSignalSpy finished(m_window.get(), &frmMain::runFinished);
+    QTest::mouseClick(child<QRadioButton>("optAction6"), Qt::LeftButton);
+    enterRun("*.txt", tree.root(), QStringLiteral("one\u00a0two"), QString());
+    // Enter in the box is a line feed, as in the files of this system.
+    QTest::keyClick(child<QPlainTextEdit>("txtFind"), Qt::Key_Return);
+    QTest::keyClicks(child<QPlainTextEdit>("txtFind"), QStringLiteral("three"));
+    click("cmdCommandExecute");
+    ASSERT_TRUE(waitForRunEnd(finished));
+    ASSERT_EQ(rows(), 1);
+    EXPECT_EQ(m_window->results().row(0).FileName, "nbsp.txt");
+}
+
 TEST_F(WindowTest, StopEndsTheRunAfterTheFileInHand)
 {
     GatedFacts &gate = useGatedWindow();
@@ -566,6 +584,9 @@ TEST_F(WindowTest, ResizingArrangesTheControls)
     auto *list = child<QTableView>("lstLog");
     EXPECT_EQ(list->geometry().bottom() + 1, central->height());
     EXPECT_EQ(list->width(), 900 - 2);
+    // Status panel 1 takes the outer width less 2880 twips (less the gap between panels).
+    auto *panel1 = child<QLabel>("StatusBar1Panel1");
+    EXPECT_EQ(panel1->width(), TwipsToPixels(900 * 15 + 120 - 2880) - 2);
 
     // Narrower than 4950 twips: the upper controls keep their places, list and panel follow.
     m_window->resize(300, m_window->height());
@@ -574,6 +595,7 @@ TEST_F(WindowTest, ResizingArrangesTheControls)
     EXPECT_EQ(m_window->arrangedGeometry().fraFileWidth, wide.fraFileWidth);
     EXPECT_EQ(child<QWidget>("fraFile")->width(), TwipsToPixels(wide.fraFileWidth));
     EXPECT_EQ(list->width(), 300 - 2);
+    EXPECT_EQ(panel1->width(), TwipsToPixels(300 * 15 + 120 - 2880) - 2);
 }
 
 } // namespace
