@@ -50,7 +50,8 @@ printf 'body { color: black; } /* 2025 */\n' >"$site/style.css"
 
 QT_SCALE_FACTOR=$scale QT_QPA_PLATFORM=xcb "$build/orvane-replace" &
 pid=$!
-win=$(xdotool search --sync --onlyvisible --name '^Orvane Replace$' | head -1)
+win=$(timeout 30 xdotool search --sync --onlyvisible --name '^Orvane Replace$' | head -1)
+[[ -n $win ]] || { echo "the window did not appear" >&2; exit 1; }
 xdotool windowfocus --sync "$win"
 sleep 1
 
