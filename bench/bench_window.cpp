@@ -26,13 +26,13 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench_window --path DIR --mask M --find F [--text T] "
-                         "[--action replace|find]\n");
+    std::fprintf(stderr,
+                 "usage: bench_window --path DIR --mask M --find F [--text T] "
+                 "[--action replace|find]\n");
     return 2;
 }
 
-template<class T>
-T *control(QWidget &window, const char *name)
+template<class T> T *control(QWidget &window, const char *name)
 {
     T *found = window.findChild<T *>(QLatin1String(name));
     if (!found) {

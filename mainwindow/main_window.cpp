@@ -26,8 +26,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTextDocument>
 #include <QTableView>
+#include <QTextDocument>
 
 namespace orvane {
 
@@ -38,7 +38,7 @@ namespace {
 constexpr int kDrainIntervalMs = 100;
 
 // Status panels 2 to 4 share what panel 1 leaves of the width (2880 twips less the frame).
-constexpr int kPanelWidthsTwips[4] = {0, 1200, 720, 720};
+constexpr int kPanelWidthsTwips[4] = { 0, 1200, 720, 720 };
 constexpr int kPanelGapPx = 2;
 
 // Converts a designed rectangle to pixels by its edges, so neighbours that meet in twips still
@@ -174,17 +174,17 @@ void frmMain::createControls()
     Label6 = makeLabel(fraContent, "Label6", "Action:");
     QFont boldFont = font();
     // SimSun where installed; otherwise a font that also has the CJK glyphs.
-    boldFont.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                          QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                          boldFont.family()});
+    boldFont.setFamilies({ QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                           QStringLiteral("WenQuanYi Micro Hei"),
+                           QStringLiteral("Noto Sans CJK SC"), boldFont.family() });
     boldFont.setPointSize(9);
     boldFont.setBold(true);
     Label6->setFont(boldFont);
 
-    static const char *const optionNames[6] = {"optAction1", "optAction2", "optAction3",
-                                               "optAction4", "optAction5", "optAction6"};
-    static const char *const optionCaptions[6] = {"Replace With", "Before", "After",
-                                                  "Between)",     "Delete", "Just Find"};
+    static const char *const optionNames[6]
+        = { "optAction1", "optAction2", "optAction3", "optAction4", "optAction5", "optAction6" };
+    static const char *const optionCaptions[6]
+        = { "Replace With", "Before", "After", "Between)", "Delete", "Just Find" };
     for (int i = 0; i < 6; ++i) {
         optAction[i] = new QRadioButton(QString::fromUtf8(optionCaptions[i]), fraContent);
         optAction[i]->setObjectName(QLatin1String(optionNames[i]));
@@ -231,8 +231,8 @@ void frmMain::createControls()
     chkFileSubfolder->setGeometry(twipsRect(120, 960, 2295, 255));
     Label5->setGeometry(twipsRect(120, 240, 1215, 255));
     Label6->setGeometry(twipsRect(120, 2040, 735, 255));
-    static const int optionLefts[6] = {960, 3225, 4185, 5025, 6240, 7320};
-    static const int optionWidths[6] = {1455, 975, 855, 1095, 855, 1215};
+    static const int optionLefts[6] = { 960, 3225, 4185, 5025, 6240, 7320 };
+    static const int optionWidths[6] = { 1455, 975, 855, 1095, 855, 1215 };
     for (int i = 0; i < 6; ++i)
         optAction[i]->setGeometry(twipsRect(optionLefts[i], 2040, optionWidths[i], 255));
     Label16->setGeometry(twipsRect(2505, 2070, 735, 255));
@@ -247,9 +247,9 @@ void frmMain::createControls()
     connect(cmdCommandClear, &QPushButton::clicked, this, &frmMain::cmdCommandClear_Click);
     connect(cmdFileBrowse, &QPushButton::clicked, this, &frmMain::cmdFileBrowse_Click);
     using Handler = void (frmMain::*)();
-    static const Handler handlers[6] = {&frmMain::optAction1_Click, &frmMain::optAction2_Click,
-                                        &frmMain::optAction3_Click, &frmMain::optAction4_Click,
-                                        &frmMain::optAction5_Click, &frmMain::optAction6_Click};
+    static const Handler handlers[6]
+        = { &frmMain::optAction1_Click, &frmMain::optAction2_Click, &frmMain::optAction3_Click,
+            &frmMain::optAction4_Click, &frmMain::optAction5_Click, &frmMain::optAction6_Click };
     for (int i = 0; i < 6; ++i) {
         // An option's handler runs whenever it becomes selected: by mouse, keyboard or code.
         connect(optAction[i], &QRadioButton::toggled, this, [this, handler = handlers[i]](bool on) {
@@ -315,8 +315,8 @@ void frmMain::Form_Load()
     cmdCommandStop->setEnabled(false);
     optAction[0]->setChecked(true);
     for (int column = 0; column < ResultsModel::ColumnCount; ++column)
-        lstLog->horizontalHeader()->resizeSection(column,
-                                        TwipsToPixels(ResultsModel::columnWidthTwips(column)));
+        lstLog->horizontalHeader()->resizeSection(
+            column, TwipsToPixels(ResultsModel::columnWidthTwips(column)));
     applyGeometry();
 }
 
@@ -329,9 +329,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::Form_Resize()
 {
-    const OuterSize outer = OuterSizeFromCentral(
-        static_cast<float>(m_central->width() * kTwipsPerPixel),
-        static_cast<float>(m_central->height() * kTwipsPerPixel));
+    const OuterSize outer
+        = OuterSizeFromCentral(static_cast<float>(m_central->width() * kTwipsPerPixel),
+                               static_cast<float>(m_central->height() * kTwipsPerPixel));
     m_geometry = ArrangeControls(outer.width, outer.height, m_geometry);
     applyGeometry();
 }
@@ -370,12 +370,11 @@ void frmMain::setReplaceBoxes(bool replaceEnabled, int replaceHeightTwips, bool 
     // the colour of buttons (Button role). Set for every state, so the disabled look is ours.
     const QPalette standard = QApplication::palette(txtReplace);
     QPalette palette = txtReplace->palette();
-    palette.setColor(QPalette::Base, standard.color(replaceEnabled ? QPalette::Base
-                                                                   : QPalette::Button));
+    palette.setColor(QPalette::Base,
+                     standard.color(replaceEnabled ? QPalette::Base : QPalette::Button));
     txtReplace->setPalette(palette);
     m_replaceHeightTwips = replaceHeightTwips;
-    txtReplace->setGeometry(
-        twipsRect(120, 2640, m_geometry.txtReplaceWidth, m_replaceHeightTwips));
+    txtReplace->setGeometry(twipsRect(120, 2640, m_geometry.txtReplaceWidth, m_replaceHeightTwips));
     txtEnd->setVisible(endVisible);
 }
 
@@ -411,9 +410,9 @@ void frmMain::optAction6_Click()
 
 ActionKind frmMain::selectedAction() const
 {
-    static const ActionKind kinds[6] = {ActionKind::ReplaceWith, ActionKind::InsertBefore,
-                                        ActionKind::InsertAfter, ActionKind::InsertBetween,
-                                        ActionKind::Delete,      ActionKind::JustFind};
+    static const ActionKind kinds[6]
+        = { ActionKind::ReplaceWith,   ActionKind::InsertBefore, ActionKind::InsertAfter,
+            ActionKind::InsertBetween, ActionKind::Delete,       ActionKind::JustFind };
     for (int i = 0; i < 6; ++i) {
         if (optAction[i]->isChecked())
             return kinds[i];
@@ -468,7 +467,8 @@ void frmMain::cmdCommandExecute_Click()
     // The walk calls wake on its own thread; widgets may only be touched on this one, so the
     // call is queued to the window's thread rather than made directly.
     m_progress = std::make_shared<ProgressBuffer>(m_state, [this] {
-        QMetaObject::invokeMethod(this, [this] { progressPosted(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { progressPosted(); }, Qt::QueuedConnection);
     });
     m_sinceDrain.invalidate();
     m_worker = std::thread([this, settings, runId, progress = m_progress] {
@@ -550,14 +550,15 @@ void frmMain::reportFailures(const std::vector<RunFailure> &failures)
     QString details;
     for (const RunFailure &failure : failures) {
         details += QString::fromStdString(failure.path) + QStringLiteral(": ")
-                   + QString::fromStdString(failure.reason) + QLatin1Char('\n');
+            + QString::fromStdString(failure.reason) + QLatin1Char('\n');
     }
-    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                count == 1 ? QStringLiteral("1 file or folder could not be handled.")
-                                           : QStringLiteral("%1 files or folders could not be "
-                                                            "handled.")
-                                                 .arg(count),
-                                QMessageBox::Ok, this);
+    auto *box
+        = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                          count == 1 ? QStringLiteral("1 file or folder could not be handled.")
+                                     : QStringLiteral("%1 files or folders could not be "
+                                                      "handled.")
+                                           .arg(count),
+                          QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("runFailures"));
     box->setInformativeText(QStringLiteral("Show Details lists each path with the reason."));
     box->setDetailedText(details);

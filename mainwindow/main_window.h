@@ -117,7 +117,7 @@ private:
     QLabel *Label5 = nullptr;
     QPlainTextEdit *txtFind = nullptr;
     QLabel *Label6 = nullptr;
-    std::array<QRadioButton *, 6> optAction{};
+    std::array<QRadioButton *, 6> optAction {};
     QLabel *Label16 = nullptr;
     QLabel *Label7 = nullptr;
     QPlainTextEdit *txtReplace = nullptr;
@@ -129,7 +129,7 @@ private:
     QPushButton *cmdCommandClear = nullptr;
     QTableView *lstLog = nullptr;
     ResultsModel *m_model = nullptr;
-    std::array<QLabel *, 4> m_panels{};
+    std::array<QLabel *, 4> m_panels {};
     QWidget *m_panelStrip = nullptr;
     QMenu *mnuFile = nullptr;
     QAction *mnuExit = nullptr;

@@ -7,7 +7,8 @@ namespace orvane {
 ProgressBuffer::ProgressBuffer(RunState &state, std::function<void()> wake)
     : m_state(state)
     , m_wake(std::move(wake))
-{}
+{
+}
 
 void ProgressBuffer::holdIfStopped()
 {
@@ -67,7 +68,7 @@ void ProgressBuffer::failure(const RunFailure &failure)
 ProgressBuffer::Batch ProgressBuffer::take()
 {
     std::lock_guard lock(m_mutex);
-    Batch batch = std::exchange(m_pending, Batch{});
+    Batch batch = std::exchange(m_pending, Batch {});
     m_wakePending = false;
     return batch;
 }
@@ -75,7 +76,7 @@ ProgressBuffer::Batch ProgressBuffer::take()
 void ProgressBuffer::discardPending()
 {
     std::lock_guard lock(m_mutex);
-    m_pending = Batch{};
+    m_pending = Batch {};
 }
 
 std::vector<RunFailure> ProgressBuffer::takeFailures()

@@ -56,7 +56,7 @@ private:
     Batch m_pending;
     std::vector<RunFailure> m_failures;
     bool m_wakePending = false;
-    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_stopRequested { false };
 };
 
 } // namespace orvane

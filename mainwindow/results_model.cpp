@@ -6,7 +6,8 @@ namespace orvane {
 
 ResultsModel::ResultsModel(QObject *parent)
     : QAbstractTableModel(parent)
-{}
+{
+}
 
 int ResultsModel::rowCount(const QModelIndex &parent) const
 {
@@ -45,7 +46,7 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char *const titles[ColumnCount] = {"Name", "Path", "Size", "Type", "Date"};
+    static const char *const titles[ColumnCount] = { "Name", "Path", "Size", "Type", "Date" };
     if (section < 0 || section >= ColumnCount)
         return {};
     return QString::fromLatin1(titles[section]);
@@ -71,7 +72,7 @@ void ResultsModel::clear()
 
 int ResultsModel::columnWidthTwips(int column)
 {
-    static const int widths[ColumnCount] = {1200, 3000, 1000, 1000, 1000};
+    static const int widths[ColumnCount] = { 1200, 3000, 1000, 1000, 1000 };
     return column >= 0 && column < ColumnCount ? widths[column] : 0;
 }
 

@@ -59,7 +59,7 @@ struct OuterSize
 
 inline OuterSize OuterSizeFromCentral(float centralWidthTwips, float centralHeightTwips)
 {
-    return {centralWidthTwips + kOuterWidthAllowance, centralHeightTwips + kOuterHeightAllowance};
+    return { centralWidthTwips + kOuterWidthAllowance, centralHeightTwips + kOuterHeightAllowance };
 }
 
 // Applies the three size rules to the outer size (W, H in twips). A rule whose test fails

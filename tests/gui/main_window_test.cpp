@@ -21,9 +21,9 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QTableView>
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,10 @@ public:
         lock.unlock();
         return m_inner.typeDescription(path);
     }
-    std::string shortDate(std::int64_t seconds) const override { return m_inner.shortDate(seconds); }
+    std::string shortDate(std::int64_t seconds) const override
+    {
+        return m_inner.shortDate(seconds);
+    }
     std::string thousandsSeparator() const override { return m_inner.thousandsSeparator(); }
 
     void permit(int count)
@@ -143,8 +146,7 @@ protected:
         return *m_gate;
     }
 
-    template<class T>
-    T *child(const char *name) const
+    template<class T> T *child(const char *name) const
     {
         T *found = m_window->findChild<T *>(QLatin1String(name));
         EXPECT_NE(found, nullptr) << name;
@@ -163,7 +165,10 @@ protected:
         QTest::keyClick(box, Qt::Key_Delete);
         QTest::keyClicks(box, text);
     }
-    void click(const char *button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void click(const char *button)
+    {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
 
     void enterRun(const QString &mask, const fs::path &path, const QString &find,
                   const QString &replacement)
@@ -195,7 +200,7 @@ protected:
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;
-            seen = {box->text(), box->windowTitle(), box->standardButtons(), box->icon(), true};
+            seen = { box->text(), box->windowTitle(), box->standardButtons(), box->icon(), true };
             box->button(QMessageBox::Ok)->click();
         });
     }
@@ -211,7 +216,8 @@ TEST_F(WindowTest, StartsWithTheDefaults)
     auto *mask = child<QComboBox>("cboFileMask");
     EXPECT_TRUE(mask->isEditable());
     EXPECT_EQ(mask->currentText(), QStringLiteral("*.htm,*.html,*.asp,*.txt"));
-    const QStringList presets = {"*.htm,*.html,*.asp,*.txt", "*.htm,*.html,*.asp", "*.txt", "*.*"};
+    const QStringList presets
+        = { "*.htm,*.html,*.asp,*.txt", "*.htm,*.html,*.asp", "*.txt", "*.*" };
     ASSERT_EQ(mask->count(), presets.size());
     for (int i = 0; i < mask->count(); ++i)
         EXPECT_EQ(mask->itemText(i), presets[i]);
@@ -237,14 +243,16 @@ TEST_F(WindowTest, StartsWithTheDefaults)
 
     // Captions and access keys as designed.
     const std::pair<const char *, const char *> captions[] = {
-        {"cmdFileBrowse", "&Browse..."},    {"cmdCommandExecute", "&Execute"},
-        {"cmdCommandStop", "&Stop"},        {"cmdCommandClear", "&Clear"},
+        { "cmdFileBrowse", "&Browse..." },
+        { "cmdCommandExecute", "&Execute" },
+        { "cmdCommandStop", "&Stop" },
+        { "cmdCommandClear", "&Clear" },
     };
     for (const auto &[name, caption] : captions)
         EXPECT_EQ(child<QPushButton>(name)->text(), QLatin1String(caption)) << name;
     const std::pair<const char *, const char *> options[] = {
-        {"optAction1", "Replace With"}, {"optAction2", "Before"}, {"optAction3", "After"},
-        {"optAction4", "Between)"},     {"optAction5", "Delete"}, {"optAction6", "Just Find"},
+        { "optAction1", "Replace With" }, { "optAction2", "Before" }, { "optAction3", "After" },
+        { "optAction4", "Between)" },     { "optAction5", "Delete" }, { "optAction6", "Just Find" },
     };
     for (const auto &[name, caption] : options)
         EXPECT_EQ(child<QRadioButton>(name)->text(), QLatin1String(caption)) << name;
@@ -263,8 +271,8 @@ TEST_F(WindowTest, StartsWithTheDefaults)
     EXPECT_EQ(child<QAction>("mnuExit")->text(), QStringLiteral("&Exit"));
 
     auto *list = child<QTableView>("lstLog");
-    const QStringList headers = {"Name", "Path", "Size", "Type", "Date"};
-    const int widths[] = {1200, 3000, 1000, 1000, 1000};
+    const QStringList headers = { "Name", "Path", "Size", "Type", "Date" };
+    const int widths[] = { 1200, 3000, 1000, 1000, 1000 };
     ASSERT_EQ(list->model()->columnCount(), 5);
     for (int column = 0; column < 5; ++column) {
         EXPECT_EQ(list->model()->headerData(column, Qt::Horizontal).toString(), headers[column]);
@@ -291,10 +299,10 @@ TEST_F(WindowTest, OptionsReshapeTheBoxesAndKeepTheirTexts)
         bool endVisible;
     };
     const OptionCase cases[] = {
-        {"optAction4", true, 855, true},   {"optAction5", false, 2055, false},
-        {"optAction1", true, 2055, false}, {"optAction2", true, 2055, false},
-        {"optAction6", false, 2055, false}, {"optAction3", true, 2055, false},
-        {"optAction4", true, 855, true},   {"optAction4", true, 855, true},
+        { "optAction4", true, 855, true },    { "optAction5", false, 2055, false },
+        { "optAction1", true, 2055, false },  { "optAction2", true, 2055, false },
+        { "optAction6", false, 2055, false }, { "optAction3", true, 2055, false },
+        { "optAction4", true, 855, true },    { "optAction4", true, 855, true },
     };
     auto *replace = child<QPlainTextEdit>("txtReplace");
     auto *end = child<QPlainTextEdit>("txtEnd");
@@ -306,10 +314,10 @@ TEST_F(WindowTest, OptionsReshapeTheBoxesAndKeepTheirTexts)
         QTest::mouseClick(child<QRadioButton>(c.option), Qt::LeftButton);
         EXPECT_TRUE(child<QRadioButton>(c.option)->isChecked());
         EXPECT_EQ(replace->isEnabled(), c.replaceEnabled);
-        EXPECT_EQ(replace->height(),
-                  TwipsToPixels(2640 + c.replaceHeight) - TwipsToPixels(2640));
+        EXPECT_EQ(replace->height(), TwipsToPixels(2640 + c.replaceHeight) - TwipsToPixels(2640));
         EXPECT_EQ(end->isVisible(), c.endVisible);
-        const QColor expected = standard.color(c.replaceEnabled ? QPalette::Base : QPalette::Button);
+        const QColor expected
+            = standard.color(c.replaceEnabled ? QPalette::Base : QPalette::Button);
         EXPECT_EQ(replace->palette().color(QPalette::Active, QPalette::Base), expected);
         EXPECT_EQ(replace->palette().color(QPalette::Disabled, QPalette::Base), expected);
         EXPECT_EQ(replace->toPlainText(), QStringLiteral("new words"));
@@ -331,9 +339,9 @@ TEST_F(WindowTest, RefusesAnEmptyMaskOrPathAndChangesNothing)
     };
     const QString somePath = QString::fromStdString(tree.root().string());
     const ValidationCase cases[] = {
-        {"no mask", "", somePath, "Please specify any mask!"},
-        {"no path", "*.txt", "", "Please specify any path!"},
-        {"neither", "", "", "Please specify any mask!"},
+        { "no mask", "", somePath, "Please specify any mask!" },
+        { "no path", "*.txt", "", "Please specify any path!" },
+        { "neither", "", "", "Please specify any mask!" },
     };
     for (const ValidationCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -540,7 +548,7 @@ TEST_F(WindowTest, BrowseAndAboutOpenFromTheWindow)
         platform::FolderPick pickFolder(QWidget *owner) override
         {
             owner_ = owner;
-            return {platform::FolderPick::Outcome::Picked, QStringLiteral("/srv/www")};
+            return { platform::FolderPick::Outcome::Picked, QStringLiteral("/srv/www") };
         }
         QWidget *owner_ = nullptr;
     };
@@ -568,8 +576,8 @@ TEST_F(WindowTest, ResizingArrangesTheControls)
 {
     QWidget *central = m_window->centralWidget();
     const auto expectArranged = [&] {
-        const OuterSize outer = OuterSizeFromCentral(central->width() * 15.0f,
-                                                     central->height() * 15.0f);
+        const OuterSize outer
+            = OuterSizeFromCentral(central->width() * 15.0f, central->height() * 15.0f);
         EXPECT_EQ(m_window->arrangedGeometry(),
                   ArrangeControls(outer.width, outer.height, m_window->arrangedGeometry()));
     };

@@ -25,13 +25,13 @@ struct LayoutCase
 TEST(ArrangeControls, EachBlockRunsOnlyAboveItsStrictThreshold)
 {
     const LayoutCase cases[] = {
-        {"design size", 10650, 9000, true, true, true},
-        {"width exactly 4950", 4950, 9000, false, true, true},
-        {"height exactly 7545", 10650, 7545, true, false, true},
-        {"width exactly 2880", 2880, 9000, false, true, false},
-        {"between 2880 and 4950 wide, tall", 4000, 9000, false, true, true},
-        {"just above every threshold", 4951, 7546, true, true, true},
-        {"below every threshold", 2000, 7000, false, false, false},
+        { "design size", 10650, 9000, true, true, true },
+        { "width exactly 4950", 4950, 9000, false, true, true },
+        { "height exactly 7545", 10650, 7545, true, false, true },
+        { "width exactly 2880", 2880, 9000, false, true, false },
+        { "between 2880 and 4950 wide, tall", 4000, 9000, false, true, true },
+        { "just above every threshold", 4951, 7546, true, true, true },
+        { "below every threshold", 2000, 7000, false, false, false },
     };
     for (const LayoutCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -60,7 +60,7 @@ TEST(ArrangeControls, EachBlockRunsOnlyAboveItsStrictThreshold)
 
 TEST(ArrangeControls, LowWindowKeepsTheListWidthItHadWhenNarrowed)
 {
-    const ArrangedGeometry wide = ArrangeControls(12000, 9000, ArrangedGeometry{});
+    const ArrangedGeometry wide = ArrangeControls(12000, 9000, ArrangedGeometry {});
     const ArrangedGeometry narrowLow = ArrangeControls(6000, 7545, wide);
     EXPECT_EQ(narrowLow.lstLogWidth, 12000 - 150);
     EXPECT_EQ(narrowLow.lstLogHeight, 9000 - 7185);
@@ -69,16 +69,16 @@ TEST(ArrangeControls, LowWindowKeepsTheListWidthItHadWhenNarrowed)
 
 TEST(ArrangeControls, ListWidthNeverNegative)
 {
-    EXPECT_EQ(ArrangeControls(100, 9000, ArrangedGeometry{}).lstLogWidth, 0);
+    EXPECT_EQ(ArrangeControls(100, 9000, ArrangedGeometry {}).lstLogWidth, 0);
 }
 
 TEST(ArrangeControls, DesignedClientAreaGivesTheDesignedListAndFrames)
 {
     // The central area of the designed window: the client area less the status bar.
-    const OuterSize outer = OuterSizeFromCentral(
-        static_cast<float>(kDesignClientWidth),
-        static_cast<float>(kDesignClientHeight - kStatusBarDesignHeight));
-    const ArrangedGeometry g = ArrangeControls(outer.width, outer.height, ArrangedGeometry{});
+    const OuterSize outer
+        = OuterSizeFromCentral(static_cast<float>(kDesignClientWidth),
+                               static_cast<float>(kDesignClientHeight - kStatusBarDesignHeight));
+    const ArrangedGeometry g = ArrangeControls(outer.width, outer.height, ArrangedGeometry {});
     EXPECT_EQ(g.lstLogHeight, 1815); // 6240 + 1815 = 8055: the list ends on the status bar
     EXPECT_EQ(g.panel1Width, 10530 + 120 - 2880);
     // Frames and list end 30 twips (2 px) short of the right edge; the command frame keeps
