@@ -1,6 +1,7 @@
 #include "platform/fault_point.h"
 
 #include <array>
+#include <atomic>
 
 namespace orvane::platform {
 
@@ -11,14 +12,26 @@ void setFaultHook(FaultHook hook)
 
 namespace {
 
+// The walk reads and syncs on several threads, so the counts are atomic.
 struct FailPlan
 {
-    FaultOp op = FaultOp::Count;
-    int nth = 0;
-    int errorCode = 0;
-    bool sticky = false;
-    int failures = 0;
-    std::array<int, std::size_t(FaultOp::Count)> calls{};
+    std::atomic<FaultOp> op{FaultOp::Count};
+    std::atomic<int> nth{0};
+    std::atomic<int> errorCode{0};
+    std::atomic<bool> sticky{false};
+    std::atomic<int> failures{0};
+    std::array<std::atomic<int>, std::size_t(FaultOp::Count)> calls{};
+
+    void reset(FaultOp newOp, int newNth, int newError, bool newSticky)
+    {
+        op = newOp;
+        nth = newNth;
+        errorCode = newError;
+        sticky = newSticky;
+        failures = 0;
+        for (std::atomic<int> &count : calls)
+            count = 0;
+    }
 };
 
 FailPlan g_plan;
@@ -39,14 +52,14 @@ int failDeviceHook(FaultOp op)
 
 FailDevice::FailDevice(FaultOp op, int nth, int errorCode, bool sticky)
 {
-    g_plan = FailPlan{op, nth, errorCode, sticky, 0, {}};
+    g_plan.reset(op, nth, errorCode, sticky);
     setFaultHook(&failDeviceHook);
 }
 
 FailDevice::~FailDevice()
 {
     setFaultHook(nullptr);
-    g_plan = FailPlan{};
+    g_plan.reset(FaultOp::Count, 0, 0, false);
 }
 
 int FailDevice::calls(FaultOp op) const

@@ -133,6 +133,19 @@ bool Folder::open(const std::string &path, FsError &error, Links links)
     return true;
 }
 
+bool Folder::duplicate(const Folder &other, FsError &error)
+{
+    const int fd = ::fcntl(other.fd(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        error.set(errno, other.path());
+        return false;
+    }
+    close();
+    m_fd = fd;
+    m_path = other.path();
+    return true;
+}
+
 bool Folder::openAt(const Folder &parent, const char *name, FsError &error)
 {
     std::string path = parent.childPath(name);

@@ -90,6 +90,9 @@ public:
     // (O_NOFOLLOW: a link to a folder is refused with ELOOP/ENOTDIR). path() becomes
     // parent.path() + "/" + name.
     bool openAt(const Folder &parent, const char *name, FsError &error);
+    // A second descriptor for the same open folder (dup), with the same path: lets work on
+    // a folder outlive the walk's handle of it.
+    bool duplicate(const Folder &other, FsError &error);
     void close();
 
     bool isOpen() const { return m_fd >= 0; }

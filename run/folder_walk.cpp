@@ -92,9 +92,14 @@ FolderWalk::FolderWalk(const RunSettings &settings, RunState &state, RunSink &si
     , m_sink(sink)
     , m_facts(facts)
     , m_wantsDetails(sink.wantsRowDetails())
+    , m_rewriter(settings.Action, settings.FindText, settings.InsertText, settings.EndText)
 {}
 
-FolderWalk::~FolderWalk() = default;
+FolderWalk::~FolderWalk()
+{
+    // The workers go first: they use the folders and listings held here.
+    m_pipeline.reset();
+}
 
 void FolderWalk::run()
 {
@@ -117,23 +122,39 @@ void FolderWalk::run()
         writeSummary();
         return;
     }
+    // Workers read, match and prepare rewrites ahead of the walk; the walk decides.
+    m_pipeline = std::make_unique<FilePipeline>(m_rewriter,
+                                                m_settings.Action != ActionKind::JustFind,
+                                                FilePipeline::defaultWorkers(), 64);
     m_ancestors.push_back({rootStat.dev, rootStat.ino});
     WalkFolder(root, 0);
     m_ancestors.clear();
+    dropAhead();
+    // A run that stopped early ends here: its renames too must be durable before it returns.
+    reportFolderSyncFailures(true);
 }
 
-void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth)
+void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth, bool listedAhead)
 {
-    if (m_listings.size() <= depth)
+    if (m_listings.size() <= depth) {
         m_listings.push_back(std::make_unique<FolderListing>());
-    FolderListing &listing = *m_listings[depth];
-    if (!listing.read(folder, m_error)) {
+        m_folderAt.push_back(nullptr);
+        m_subAt.push_back(0);
+    }
+    m_folderAt[depth] = &folder;
+    if (listedAhead) {
+        // Listed and queued while the walk was on the files before: take it over.
+        std::swap(m_listings[depth], m_ahead.listing);
+        std::swap(m_passes, m_ahead.passes);
+        m_ahead.valid = false;
+    } else if (!m_listings[depth]->read(folder, m_error)) {
         report(m_error);
         writeSummary();
         return;
     }
+    FolderListing &listing = *m_listings[depth];
 
-    const bool finished = visitFiles(folder, listing);
+    const bool finished = visitFiles(folder, listing, depth, listedAhead);
     syncPendingFolder();
     // Stopped before a further file of this folder: no subfolders and no summary from here.
     if (!finished)
@@ -155,6 +176,23 @@ void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth)
                                    "(a mount that loops back)");
                 continue;
             }
+            m_subAt[depth] = i;
+            if (m_ahead.valid && m_ahead.parentDepth == depth && m_ahead.entry == i) {
+                if (m_ahead.outcome != Ahead::Listed) {
+                    m_ahead.valid = false;
+                    report(m_ahead.error);
+                    // A folder that opened but could not be listed still ends with a summary.
+                    if (m_ahead.outcome == Ahead::ListFailed)
+                        writeSummary();
+                    continue;
+                }
+                std::unique_ptr<Folder> subfolder = std::move(m_ahead.folder);
+                m_ancestors.push_back(id);
+                WalkFolder(*subfolder, depth + 1, true);
+                m_ancestors.pop_back();
+                continue;
+            }
+            dropAhead(); // listed ahead for a folder the walk did not enter
             Folder subfolder;
             if (!subfolder.openAt(folder, listing.name(i), m_error)) {
                 report(m_error);
@@ -165,25 +203,173 @@ void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth)
             m_ancestors.pop_back();
         }
     }
+    // The last summary closes the run: every rename is durable and every failure told.
+    if (depth == 0)
+        reportFolderSyncFailures(true);
     writeSummary();
 }
 
-bool FolderWalk::visitFiles(const Folder &folder, const FolderListing &listing)
+bool FolderWalk::visitFiles(const Folder &folder, const FolderListing &listing,
+                            std::size_t depth, bool queued)
 {
+    if (!queued) {
+        dropAhead();
+        queueFiles(folder, listing, m_candidates, m_passes);
+    }
+    listAhead(listing, depth);
+
     for (std::size_t i = 0; i < listing.size(); ++i) {
         const EntryKind kind = listing.kind(i);
         if (kind == EntryKind::Folder)
             continue;
-        if (!m_state.Running.load())
+        if (!m_state.Running.load()) {
+            // Work done ahead for files not reached is dropped; no original was touched.
+            dropAhead();
+            m_pipeline->reset();
             return false;
+        }
         setFilePath(folder, listing.nameView(i));
-        if (MaskMatches(listing.nameView(i), m_settings.Mask))
-            processFile(folder, listing.name(i), kind);
+        if (m_passes[i]) {
+            if (kind == EntryKind::Regular)
+                commitFile(folder, listing.name(i), m_pipeline->take());
+            else
+                processFile(folder, listing.name(i), kind);
+        }
         // Every file visited shows, also one whose name failed the mask.
         m_sink.setPanel1(m_filePath);
         m_sink.setPanel2(std::to_string(m_state.ChangedCount.load()));
     }
+    m_pipeline->release(); // before this folder can close
     return true;
+}
+
+void FolderWalk::queueFiles(const Folder &folder, const FolderListing &listing,
+                            std::vector<const char *> &candidates, std::vector<char> &passes)
+{
+    // Regular files that pass the mask go to the pipeline; links and special files are
+    // handled by the walk itself, as they come.
+    passes.assign(listing.size(), 0);
+    candidates.clear();
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+        const EntryKind kind = listing.kind(i);
+        if (kind == EntryKind::Folder || !MaskMatches(listing.nameView(i), m_settings.Mask))
+            continue;
+        passes[i] = 1;
+        if (kind == EntryKind::Regular)
+            candidates.push_back(listing.name(i));
+    }
+    m_pipeline->add(folder, candidates);
+}
+
+void FolderWalk::listAhead(const FolderListing &listing, std::size_t depth)
+{
+    if (!m_settings.IncludeSubfolders)
+        return;
+    // The next folder the walk enters: this one's first subfolder, or else the next
+    // subfolder of the nearest folder above that has one.
+    std::size_t parentDepth = depth;
+    std::size_t entry = listing.size();
+    for (std::size_t j = 0; j < listing.size(); ++j) {
+        if (listing.kind(j) == EntryKind::Folder) {
+            entry = j;
+            break;
+        }
+    }
+    while (entry == m_listings[parentDepth]->size() && parentDepth > 0) {
+        --parentDepth;
+        const FolderListing &up = *m_listings[parentDepth];
+        entry = up.size();
+        for (std::size_t j = m_subAt[parentDepth] + 1; j < up.size(); ++j) {
+            if (up.kind(j) == EntryKind::Folder) {
+                entry = j;
+                break;
+            }
+        }
+    }
+    const FolderListing &parentListing = *m_listings[parentDepth];
+    if (entry >= parentListing.size())
+        return;
+
+    // The same checks the walk makes when it gets there; it makes them again then.
+    const Folder &parent = *m_folderAt[parentDepth];
+    platform::FsError ignored; // the walk looks again when it gets there, and reports
+    FileStat stat;
+    if (!platform::statAt(parent, parentListing.name(entry), Links::NoFollow, stat, ignored))
+        return;
+    const FileId id{stat.dev, stat.ino};
+    const auto ancestorsEnd = m_ancestors.begin() + std::ptrdiff_t(parentDepth + 1);
+    if (std::find(m_ancestors.begin(), ancestorsEnd, id) != ancestorsEnd)
+        return;
+    if (!m_ahead.folder)
+        m_ahead.folder = std::make_unique<Folder>();
+    if (!m_ahead.listing)
+        m_ahead.listing = std::make_unique<FolderListing>();
+    m_ahead.parentDepth = parentDepth;
+    m_ahead.entry = entry;
+    m_ahead.valid = true;
+    m_ahead.error.clear();
+    // A failure is kept for the walk to report when it gets there, exactly as if it had
+    // opened or listed the folder itself then.
+    if (!m_ahead.folder->openAt(parent, parentListing.name(entry), m_ahead.error)) {
+        m_ahead.outcome = Ahead::OpenFailed;
+        return;
+    }
+    if (!m_ahead.listing->read(*m_ahead.folder, m_ahead.error)) {
+        m_ahead.outcome = Ahead::ListFailed;
+        m_ahead.folder.reset();
+        return;
+    }
+    m_ahead.outcome = Ahead::Listed;
+    queueFiles(*m_ahead.folder, *m_ahead.listing, m_ahead.candidates, m_ahead.passes);
+}
+
+void FolderWalk::dropAhead()
+{
+    if (!m_ahead.valid)
+        return;
+    // Its files are the only ones still queued: the walk is past the files before.
+    if (m_ahead.outcome == Ahead::Listed)
+        m_pipeline->reset();
+    m_ahead.valid = false;
+    m_ahead.folder.reset();
+}
+
+void FolderWalk::commitFile(const Folder &folder, const char *name, FilePipeline::Slot &slot)
+{
+    if (!slot.readOk) {
+        report(slot.error);
+        return;
+    }
+    // As processFile: a file reached before through another link is left alone.
+    const FileStat &readStat = slot.reader.stat();
+    if (alreadySeen(readStat))
+        return;
+    remember(readStat);
+
+    bool rewritten = false;
+    if (slot.matched && m_settings.Action != ActionKind::JustFind) {
+        // The new content is already durable in its temporary file; only now, in walk order
+        // and with Running tested, does it replace the original.
+        if (!slot.prepared) {
+            report(slot.error);
+            m_state.ScannedCount.fetch_add(1);
+            return;
+        }
+        if (!slot.rewrite.install(m_error)) {
+            slot.rewrite.abandon();
+            report(m_error);
+            m_state.ScannedCount.fetch_add(1);
+            return;
+        }
+        rewritten = true;
+        if (slot.rewrite.mode() == platform::RewriteMode::Rename)
+            m_renamedIn = &folder;
+    }
+    if (slot.matched) {
+        listRow(folder, name, folder, name, rewritten ? nullptr : &readStat);
+        m_state.ChangedCount.fetch_add(1);
+    }
+    m_state.ScannedCount.fetch_add(1);
 }
 
 void FolderWalk::processFile(const Folder &folder, const char *name, EntryKind kind)
@@ -322,9 +508,18 @@ void FolderWalk::syncPendingFolder()
     // Makes the folder's renames durable, once for all its files.
     if (!m_renamedIn)
         return;
-    if (!platform::syncFolder(*m_renamedIn, m_error))
+    if (!m_folderSyncer.sync(*m_renamedIn, m_error))
         report(m_error);
     m_renamedIn = nullptr;
+    reportFolderSyncFailures(false);
+}
+
+void FolderWalk::reportFolderSyncFailures(bool wait)
+{
+    m_folderSyncer.takeFailures(m_syncErrors, wait);
+    for (platform::FsError &error : m_syncErrors)
+        report(error);
+    m_syncErrors.clear();
 }
 
 void FolderWalk::writeSummary()

@@ -7,6 +7,8 @@
 #include "platform/file_system.h"
 #include "platform/safe_rewrite.h"
 #include "run/batch_run.h"
+#include "run/file_pipeline.h"
+#include "run/folder_syncer.h"
 
 #include <cstdint>
 #include <memory>
@@ -42,9 +44,22 @@ private:
         }
     };
 
-    void WalkFolder(const platform::Folder &folder, std::size_t depth);
+    // `listedAhead`: the folder is the one listed ahead (m_ahead), its files already queued.
+    void WalkFolder(const platform::Folder &folder, std::size_t depth, bool listedAhead = false);
     // Visits the folder's own files; false when Stop was met before a further file.
-    bool visitFiles(const platform::Folder &folder, const platform::FolderListing &listing);
+    bool visitFiles(const platform::Folder &folder, const platform::FolderListing &listing,
+                    std::size_t depth, bool queued);
+    // Queues the folder's regular files that pass the mask; notes which entries pass.
+    void queueFiles(const platform::Folder &folder, const platform::FolderListing &listing,
+                    std::vector<const char *> &candidates, std::vector<char> &passes);
+    // Opens and lists the folder the walk will enter after this one's files, and queues its
+    // files, so the workers go on past the end of this folder.
+    void listAhead(const platform::FolderListing &listing, std::size_t depth);
+    void dropAhead();
+    // The result of a regular file the pipeline read, matched and prepared: the decisions
+    // and the install are made here, in walk order.
+    void commitFile(const platform::Folder &folder, const char *name,
+                    FilePipeline::Slot &slot);
     // Everything done for one file whose name passed the mask: read, match, rewrite, list,
     // count. Kept in one place so it can move to other threads later.
     void processFile(const platform::Folder &folder, const char *name,
@@ -61,6 +76,7 @@ private:
     bool alreadySeen(const platform::FileStat &stat);
     void remember(const platform::FileStat &stat);
     void syncPendingFolder();
+    void reportFolderSyncFailures(bool wait);
     void writeSummary();
     void report(const platform::FsError &error);
     void report(const std::string &path, std::string reason);
@@ -85,6 +101,33 @@ private:
     std::string m_filePath;
     ResultRow m_row; // reused, so listing a file allocates little
     const platform::Folder *m_renamedIn = nullptr; // folder with renames not yet synced
+
+    // Reading, matching and preparing rewrites ahead of the walk, on other threads.
+    ActionRewriter m_rewriter;
+    std::unique_ptr<FilePipeline> m_pipeline;
+    std::vector<const char *> m_candidates; // the folder's regular files that pass the mask
+    std::vector<char> m_passes;             // per entry of the folder: its name passes
+    // Per depth: the open folder, and the entry of the subfolder being walked.
+    std::vector<const platform::Folder *> m_folderAt;
+    std::vector<std::size_t> m_subAt;
+    // The next folder of the walk, opened and listed ahead, its files queued.
+    struct Ahead
+    {
+        enum Outcome : std::uint8_t { Listed, OpenFailed, ListFailed };
+        bool valid = false;
+        Outcome outcome = Listed;
+        platform::FsError error; // reported when the walk gets there, as it would have met it
+        std::size_t parentDepth = 0;
+        std::size_t entry = 0;
+        std::unique_ptr<platform::Folder> folder;
+        std::unique_ptr<platform::FolderListing> listing;
+        std::vector<const char *> candidates;
+        std::vector<char> passes;
+    };
+    Ahead m_ahead;
+    // Folder syncs after renames, in the background; the run waits for them before its end.
+    FolderSyncer m_folderSyncer;
+    std::vector<platform::FsError> m_syncErrors;
 
     // Each file (device + inode) is handled once per run, however many links reach it.
     std::pmr::unsynchronized_pool_resource m_seenPool;

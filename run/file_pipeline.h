@@ -1,0 +1,99 @@
+#pragma once
+
+// Works ahead of the walk, on worker threads: reads each file, asks the action whether it
+// matches and, for a matched file of a writing action, streams the new text into a
+// temporary file beside it and syncs that file. Nothing a worker does touches an original:
+// the walk takes the results one by one in walk order and alone decides, after testing
+// Running, whether a prepared rewrite is installed (renamed over the original) or dropped.
+// So rows, counts and Stop stay exactly those of a sequential walk, while reading, matching
+// and the slow syncs of many files overlap on the cores and the disk.
+
+#include "platform/file_system.h"
+#include "platform/safe_rewrite.h"
+#include "text/text_rewrite.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace orvane {
+
+class FilePipeline
+{
+public:
+    // What was found and prepared for one file.
+    struct Slot
+    {
+        platform::FileReader reader; // closed again; its facts are those read
+        platform::SafeRewrite rewrite{std::size_t(256) << 10};
+        platform::FsError error; // why readOk or prepared is false
+        bool readOk = false;
+        bool matched = false;
+        bool prepared = false; // a synced temporary file waits for install()
+    };
+
+    // `writes`: matched files get their rewrite prepared (every action but Just Find).
+    // `workers`: threads beside the caller's; with 0 everything is done in take().
+    // `window`: how many files the workers may run ahead of the walk.
+    FilePipeline(const ActionRewriter &rewriter, bool writes, unsigned workers,
+                 std::size_t window);
+    ~FilePipeline();
+    FilePipeline(const FilePipeline &) = delete;
+    FilePipeline &operator=(const FilePipeline &) = delete;
+
+    // Appends files of one folder, in walk order, behind those added before. `folder` and
+    // every name must stay valid until they are taken and released, or reset().
+    void add(const platform::Folder &folder, std::span<const char *const> names);
+    // The next file in the order added: waits for the worker that has it, or does the work
+    // on this thread when no worker has started it. The slot taken before is released.
+    Slot &take();
+    // Releases the slot taken last: an uninstalled rewrite is dropped. Call before its
+    // folder closes.
+    void release();
+    // Files added but not taken yet.
+    std::size_t pending() const { return m_tasks.size() - m_nextTake; }
+    // Drops every file not taken: waits for the workers, removes prepared temporary files.
+    // The originals were never touched.
+    void reset();
+
+    // Workers for this machine: they also wait on syncs, which take the disk, not a core,
+    // so there are more of them than cores.
+    static unsigned defaultWorkers();
+
+private:
+    struct Task
+    {
+        const platform::Folder *folder;
+        const char *name;
+    };
+    enum class State : unsigned char { Free, Claimed, Done };
+
+    void workerLoop();
+    void work(const Task &task, Slot &slot);
+    void releaseSlot(Slot &slot);
+
+    const ActionRewriter &m_rewriter;
+    const bool m_writes;
+    const std::size_t m_window;
+
+    std::vector<std::unique_ptr<Slot>> m_slots; // task index % window
+    std::vector<State> m_states;                // per slot
+
+    mutable std::mutex m_mutex; // guards everything below but m_held
+    std::condition_variable m_workAvailable;
+    std::condition_variable m_workDone;
+    std::vector<Task> m_tasks;
+    std::size_t m_nextTake = 0;  // the walk takes this one next
+    std::size_t m_nextClaim = 0; // a worker claims this one next
+    std::size_t m_released = 0;  // tasks below this are released: their slots are free
+    std::size_t m_busy = 0;      // tasks being worked on by workers
+    bool m_quit = false;
+    Slot *m_held = nullptr; // taken last, not released yet (the walk's thread only)
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace orvane
