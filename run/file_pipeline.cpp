@@ -49,11 +49,13 @@ FilePipeline::FilePipeline(const ActionRewriter &rewriter, bool writes, unsigned
     : m_rewriter(rewriter)
     , m_writes(writes)
     , m_window(std::max<std::size_t>(window, 1))
-    , m_states(m_window, State::Free)
+    , m_states(new std::atomic<State>[m_window])
 {
     m_slots.reserve(m_window);
-    for (std::size_t i = 0; i < m_window; ++i)
+    for (std::size_t i = 0; i < m_window; ++i) {
         m_slots.push_back(std::make_unique<Slot>());
+        m_states[i].store(State::Free, std::memory_order_relaxed);
+    }
     m_threads.reserve(workers);
     for (unsigned i = 0; i < workers; ++i)
         m_threads.emplace_back([this] { workerLoop(); });
@@ -71,51 +73,86 @@ FilePipeline::~FilePipeline()
         thread.join();
 }
 
-unsigned FilePipeline::defaultWorkers()
+unsigned FilePipeline::defaultWorkers(bool writes)
 {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return std::min(cores * 4, 8u);
+    // Reading and matching keep a core busy: one worker per core beside the walk's, which
+    // does files itself whenever it would otherwise wait. Rewrites also wait on syncs, which
+    // take the disk, not a core, so more workers overlap them.
+    return writes ? std::max(4u, cores * 2) : std::max(1u, cores - 1);
 }
 
 void FilePipeline::add(const platform::Folder &folder, std::span<const char *const> names)
 {
     if (names.empty())
         return;
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         // Everything before was taken and released: start the numbering again, so the
         // list of tasks stays as long as a few folders, not the whole run.
-        if (m_released == m_tasks.size() && m_busy == 0 && !m_held) {
+        if (!m_held && m_nextTake == m_tasks.size() && m_nextClaim == m_tasks.size()
+            && m_busy == 0) {
             m_tasks.clear();
             m_nextTake = m_nextClaim = m_released = 0;
-            std::fill(m_states.begin(), m_states.end(), State::Free);
+            m_unpublished = 0;
+            for (std::size_t i = 0; i < m_window; ++i)
+                m_states[i].store(State::Free, std::memory_order_relaxed);
         }
         for (const char *name : names)
             m_tasks.push_back({&folder, name});
+        wake = m_idleWorkers > 0;
     }
-    m_workAvailable.notify_all();
+    if (wake)
+        m_workAvailable.notify_all();
 }
 
 FilePipeline::Slot &FilePipeline::take()
 {
     release();
-    std::unique_lock lock(m_mutex);
     const std::size_t index = m_nextTake++;
     const std::size_t slotIndex = index % m_window;
     Slot &slot = *m_slots[slotIndex];
-    if (m_nextClaim <= index) {
-        // No worker has got this far: do it here rather than wait.
-        m_nextClaim = index + 1;
-        m_states[slotIndex] = State::Claimed;
-        const Task task = m_tasks[index];
-        lock.unlock();
-        work(task, slot);
-        lock.lock();
-        m_states[slotIndex] = State::Done;
-    } else {
-        m_workDone.wait(lock, [&] { return m_states[slotIndex] == State::Done; });
-    }
     m_held = &slot;
+    m_heldSlot = slotIndex;
+    // The common case once the workers are ahead: done, no lock taken.
+    if (m_states[slotIndex].load(std::memory_order_acquire) == State::Done)
+        return slot;
+
+    std::unique_lock lock(m_mutex);
+    while (m_states[slotIndex].load() != State::Done) {
+        if (m_nextClaim <= index) {
+            // No worker has got this far: do it here rather than wait.
+            m_nextClaim = index + 1;
+            m_states[slotIndex].store(State::Claimed, std::memory_order_relaxed);
+            const Task task = m_tasks[index];
+            lock.unlock();
+            work(task, slot);
+            m_states[slotIndex].store(State::Done, std::memory_order_release);
+            return slot;
+        }
+        m_released += m_unpublished; // let the workers have every free slot
+        m_unpublished = 0;
+        if (m_nextClaim < m_tasks.size() && m_nextClaim < m_released + m_window) {
+            // A worker has this file: rather than wait for it, do a later one meanwhile.
+            const std::size_t later = m_nextClaim++;
+            m_states[later % m_window].store(State::Claimed, std::memory_order_relaxed);
+            const Task task = m_tasks[later];
+            lock.unlock();
+            work(task, *m_slots[later % m_window]);
+            m_states[later % m_window].store(State::Done);
+            lock.lock();
+            continue;
+        }
+        if (m_idleWorkers > 0)
+            m_workAvailable.notify_all();
+        m_waiting.store(true);
+        m_workDone.wait(lock, [&] {
+            return m_states[slotIndex].load() == State::Done
+                || (m_nextClaim < m_tasks.size() && m_nextClaim < m_released + m_window);
+        });
+        m_waiting.store(false);
+    }
     return slot;
 }
 
@@ -125,48 +162,80 @@ void FilePipeline::release()
         return;
     // Workers never touch a slot that is done, so it is released without the lock.
     releaseSlot(*m_held);
+    m_states[m_heldSlot].store(State::Free, std::memory_order_relaxed);
     m_held = nullptr;
+    // Told to the workers a few at a time: a wake-up per file would cost more than the file.
+    if (++m_unpublished >= std::max<std::size_t>(m_window / 8, 1))
+        publishReleases();
+}
+
+void FilePipeline::publishReleases()
+{
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
-        m_released = m_nextTake;
+        m_released += m_unpublished;
+        m_unpublished = 0;
+        wake = m_idleWorkers > 0;
     }
-    m_workAvailable.notify_one(); // a slot came free
+    if (wake)
+        m_workAvailable.notify_all();
 }
 
 void FilePipeline::reset()
 {
     release();
     std::unique_lock lock(m_mutex);
-    m_workDone.wait(lock, [&] { return m_busy == 0; });
+    m_waiting.store(true);
+    m_workDone.wait(lock, [&] { return m_busy.load() == 0; });
+    m_waiting.store(false);
     // Work done ahead of a Stop that the walk never took: its temporary files go.
     for (std::size_t i = m_nextTake; i < m_nextClaim; ++i)
         releaseSlot(*m_slots[i % m_window]);
-    std::fill(m_states.begin(), m_states.end(), State::Free);
+    for (std::size_t i = 0; i < m_window; ++i)
+        m_states[i].store(State::Free, std::memory_order_relaxed);
     m_tasks.clear();
     m_nextTake = m_nextClaim = m_released = 0;
+    m_unpublished = 0;
 }
 
 void FilePipeline::workerLoop()
 {
+    // A few files per claim, so the lock is taken once for several files.
+    constexpr std::size_t kClaim = 4;
+    Task tasks[kClaim];
     std::unique_lock lock(m_mutex);
     for (;;) {
+        ++m_idleWorkers;
         m_workAvailable.wait(lock, [&] {
             return m_quit
                 || (m_nextClaim < m_tasks.size() && m_nextClaim < m_released + m_window);
         });
+        --m_idleWorkers;
         if (m_quit)
             return;
-        const std::size_t index = m_nextClaim++;
-        const std::size_t slotIndex = index % m_window;
-        m_states[slotIndex] = State::Claimed;
-        ++m_busy;
-        const Task task = m_tasks[index]; // the list may grow meanwhile
+        const std::size_t first = m_nextClaim;
+        const std::size_t count = std::min(
+            {kClaim, m_tasks.size() - first, m_released + m_window - first});
+        for (std::size_t i = 0; i < count; ++i) {
+            m_states[(first + i) % m_window].store(State::Claimed, std::memory_order_relaxed);
+            tasks[i] = m_tasks[first + i]; // the list may grow meanwhile
+        }
+        m_nextClaim = first + count;
+        m_busy.fetch_add(count);
         lock.unlock();
-        work(task, *m_slots[slotIndex]);
+        for (std::size_t i = 0; i < count; ++i) {
+            work(tasks[i], *m_slots[(first + i) % m_window]);
+            // Done before the look at m_waiting (both sequentially consistent): either the
+            // walk sees Done before it sleeps, or this sees it waiting and wakes it.
+            m_states[(first + i) % m_window].store(State::Done);
+            m_busy.fetch_sub(1);
+            if (m_waiting.load()) {
+                { std::lock_guard wake(m_mutex); }
+                m_workDone.notify_all();
+            }
+        }
         lock.lock();
-        m_states[slotIndex] = State::Done;
-        --m_busy;
-        m_workDone.notify_all();
     }
 }
 

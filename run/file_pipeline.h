@@ -12,6 +12,7 @@
 #include "platform/safe_rewrite.h"
 #include "text/text_rewrite.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -48,21 +49,26 @@ public:
     // Appends files of one folder, in walk order, behind those added before. `folder` and
     // every name must stay valid until they are taken and released, or reset().
     void add(const platform::Folder &folder, std::span<const char *const> names);
-    // The next file in the order added: waits for the worker that has it, or does the work
-    // on this thread when no worker has started it. The slot taken before is released.
+    // The next file in the order added. Done here when no worker has started it; while a
+    // worker is on it, this thread does later files rather than wait idle. The slot taken
+    // before is released.
     Slot &take();
     // Releases the slot taken last: an uninstalled rewrite is dropped. Call before its
     // folder closes.
     void release();
     // Files added but not taken yet.
-    std::size_t pending() const { return m_tasks.size() - m_nextTake; }
+    std::size_t pending() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_tasks.size() - m_nextTake;
+    }
     // Drops every file not taken: waits for the workers, removes prepared temporary files.
     // The originals were never touched.
     void reset();
 
     // Workers for this machine: they also wait on syncs, which take the disk, not a core,
     // so there are more of them than cores.
-    static unsigned defaultWorkers();
+    static unsigned defaultWorkers(bool writes);
 
 private:
     struct Task
@@ -81,18 +87,28 @@ private:
     const std::size_t m_window;
 
     std::vector<std::unique_ptr<Slot>> m_slots; // task index % window
-    std::vector<State> m_states;                // per slot
+    // Per slot; read without the lock by the walk, so a finished file costs it no lock.
+    std::unique_ptr<std::atomic<State>[]> m_states;
 
-    mutable std::mutex m_mutex; // guards everything below but m_held
+    mutable std::mutex m_mutex; // guards what follows, up to the walk's own fields
     std::condition_variable m_workAvailable;
     std::condition_variable m_workDone;
     std::vector<Task> m_tasks;
-    std::size_t m_nextTake = 0;  // the walk takes this one next
-    std::size_t m_nextClaim = 0; // a worker claims this one next
+    std::size_t m_nextClaim = 0; // the next task to claim, by a worker or the walk
     std::size_t m_released = 0;  // tasks below this are released: their slots are free
-    std::size_t m_busy = 0;      // tasks being worked on by workers
+    std::size_t m_idleWorkers = 0;
     bool m_quit = false;
-    Slot *m_held = nullptr; // taken last, not released yet (the walk's thread only)
+    // Tasks claimed by workers and not done; and whether the walk waits for one of them.
+    // Atomic, so a worker finishing a file takes the lock only when the walk waits.
+    std::atomic<std::size_t> m_busy{0};
+    std::atomic<bool> m_waiting{false};
+
+    // The walk's own.
+    std::size_t m_nextTake = 0; // the walk takes this one next
+    Slot *m_held = nullptr;     // taken last, not released yet
+    std::size_t m_heldSlot = 0;
+    std::size_t m_unpublished = 0; // releases not yet told to the workers
+    void publishReleases();
     std::vector<std::thread> m_threads;
 };
 

@@ -123,9 +123,9 @@ void FolderWalk::run()
         return;
     }
     // Workers read, match and prepare rewrites ahead of the walk; the walk decides.
-    m_pipeline = std::make_unique<FilePipeline>(m_rewriter,
-                                                m_settings.Action != ActionKind::JustFind,
-                                                FilePipeline::defaultWorkers(), 64);
+    const bool writes = m_settings.Action != ActionKind::JustFind;
+    m_pipeline = std::make_unique<FilePipeline>(m_rewriter, writes,
+                                                FilePipeline::defaultWorkers(writes), 64);
     m_ancestors.push_back({rootStat.dev, rootStat.ino});
     WalkFolder(root, 0);
     m_ancestors.clear();
