@@ -11,11 +11,18 @@ done
 if ((${#missing[@]} == 0)); then
     exit 0
 fi
-echo "Installing missing Debian packages: ${missing[*]}"
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+        echo "Missing Debian packages: ${missing[*]}" >&2
+        echo "sudo is not installed and this script is not running as root." >&2
+        echo "Run it as root (su -c '$0'), or install them yourself:" >&2
+        echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
+        exit 1
+    fi
     sudo_cmd=(sudo)
 fi
+echo "Installing missing Debian packages: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update
 "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
