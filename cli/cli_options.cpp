@@ -32,6 +32,8 @@ struct SwitchFlag
 constexpr SwitchFlag kSwitchFlags[] = {
     {"--no-subfolders", &RawFlags::noSubfolders},
     {"--paths", &RawFlags::pathsOnly},
+    {"--null", &RawFlags::nullTerminated},
+    {"-0", &RawFlags::nullTerminated},
     {"--help", &RawFlags::help},
     {"-h", &RawFlags::help},
 };
@@ -148,6 +150,7 @@ BuiltSettings buildSettings(const RawFlags &flags)
     BuiltSettings built;
     RunSettings &settings = built.cli.settings;
     built.cli.pathsOnly = flags.pathsOnly;
+    built.cli.nullTerminated = flags.nullTerminated;
 
     settings.Action = ActionKind::ReplaceWith;
     if (flags.action) {
@@ -225,6 +228,10 @@ Options:
   --end-file FILE     take the end marker from FILE
                       (the -file forms keep line ends, so texts may span lines)
   --paths             print each listed file's full path only
+  -0, --null          end each listed file's record with a NUL byte instead of
+                      a line feed, so names holding line feeds or tabs stay
+                      unambiguous (with --paths, as "xargs -0" reads them);
+                      the summary line then goes to standard error
   -h, --help          show this help
 
 Output:
@@ -232,7 +239,10 @@ Output:
   tabs (or the full path alone with --paths), then the summary line, such as
   "Replaced 3 files in 10 files". Problems with single files are printed on
   standard error as "path: reason"; the run goes on with the next file.
-  Ctrl+C stops after the file under way; no file is left half written.
+  Ctrl+C, a closed terminal (SIGHUP) or SIGTERM stop the run after the file
+  under way, and the summary still prints; no file is left half written and no
+  temporary file is left behind. A second signal does not end the program
+  sooner: it still stops after that file.
 
 Exit status:
   0  at least one file matched

@@ -27,6 +27,7 @@ struct RawFlags
     std::optional<std::string> endFile;
     bool noSubfolders = false;
     bool pathsOnly = false;
+    bool nullTerminated = false;
     bool help = false;
 };
 
@@ -44,6 +45,7 @@ struct CliSettings
 {
     RunSettings settings;
     bool pathsOnly = false;
+    bool nullTerminated = false; // records end with NUL; the summary goes to standard error
 };
 
 struct BuiltSettings

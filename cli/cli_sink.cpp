@@ -9,10 +9,11 @@ namespace {
 constexpr std::size_t kFlushAt = 1 << 16;
 }
 
-CliSink::CliSink(int outFd, std::FILE *errors, bool pathsOnly)
+CliSink::CliSink(int outFd, std::FILE *errors, bool pathsOnly, bool nullTerminated)
     : m_outFd(outFd)
     , m_errors(errors)
     , m_pathsOnly(pathsOnly)
+    , m_nullTerminated(nullTerminated)
 {
     m_out.reserve(kFlushAt + 4096);
 }
@@ -40,7 +41,7 @@ void CliSink::addRow(const ResultRow &row)
         m_out += '\t';
         m_out += row.DateText;
     }
-    m_out += '\n';
+    m_out += m_nullTerminated ? '\0' : '\n';
     if (m_out.size() >= kFlushAt)
         flush();
 }
@@ -56,6 +57,12 @@ void CliSink::failure(const RunFailure &failure)
 
 void CliSink::finish()
 {
+    if (m_nullTerminated) {
+        flush();
+        std::fprintf(m_errors, "%s\n", m_panel1.c_str());
+        std::fflush(m_errors);
+        return;
+    }
     m_out += m_panel1;
     m_out += '\n';
     flush();

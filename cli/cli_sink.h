@@ -15,7 +15,9 @@ namespace orvane::cli {
 class CliSink final : public RunSink
 {
 public:
-    CliSink(int outFd, std::FILE *errors, bool pathsOnly);
+    // With nullTerminated, each row ends with NUL instead of a line feed, and the summary
+    // goes to `errors`, so standard output holds nothing but records.
+    CliSink(int outFd, std::FILE *errors, bool pathsOnly, bool nullTerminated = false);
     ~CliSink() override;
 
     void clearRows() override {}
@@ -35,6 +37,7 @@ private:
     int m_outFd;
     std::FILE *m_errors;
     bool m_pathsOnly;
+    bool m_nullTerminated;
     bool m_outBroken = false; // a closed pipe: stop writing, let the run finish its files
     std::string m_out;
     std::string m_panel1;

@@ -2,39 +2,16 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_sink.h"
+#include "cli/stop_signals.h"
 #include "platform/qt_file_facts.h"
 #include "run/batch_run.h"
 
 #include <QCoreApplication>
 
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
-
-orvane::RunState *g_state = nullptr;
-
-// Ctrl+C asks the run to stop after the file under way, so no rewrite is cut short and the
-// summary still prints. A second Ctrl+C ends the program at once (SA_RESETHAND).
-extern "C" void stopOnSignal(int)
-{
-    if (g_state)
-        orvane::StopRun(*g_state);
-}
-
-void installStopHandler()
-{
-    struct sigaction action {};
-    action.sa_handler = stopOnSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    // A closed pipe (e.g. "| head") must not kill the program in the middle of a rewrite;
-    // the sink stops writing instead and the run finishes its files.
-    std::signal(SIGPIPE, SIG_IGN);
-}
 
 int usageError(const std::string &message)
 {
@@ -72,13 +49,12 @@ int main(int argc, char **argv)
     const platform::QtFileFacts facts;
 
     RunState state;
-    g_state = &state;
-    installStopHandler();
+    cli::installStopSignals(state);
 
-    cli::CliSink sink(STDOUT_FILENO, stderr, built.cli.pathsOnly);
+    cli::CliSink sink(STDOUT_FILENO, stderr, built.cli.pathsOnly, built.cli.nullTerminated);
     ExecuteRun(built.cli.settings, state, sink, facts);
+    cli::releaseStopSignals();
     sink.finish();
-    g_state = nullptr;
 
     if (sink.failureCount() > 0)
         return 2;

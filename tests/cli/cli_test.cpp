@@ -2,11 +2,14 @@
 // its messages and its exit statuses).
 
 #include "cli/cli_options.h"
+#include "cli/stop_signals.h"
 #include "tests/run/run_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -29,7 +32,7 @@ TEST(CliArguments, ValuesAreTakenAsTheyStand)
 {
     const cli::RawFlags flags = parseOk({"--path", "/a b", "--mask=*.txt", "--find", "--x",
                                          "--text=", "--no-subfolders", "--paths", "--action",
-                                         "find", "--end", "a=b"});
+                                         "find", "--end", "a=b", "-0"});
     EXPECT_EQ(flags.path, "/a b");
     EXPECT_EQ(flags.mask, "*.txt");
     EXPECT_EQ(flags.find, "--x"); // a value may begin with dashes
@@ -38,8 +41,11 @@ TEST(CliArguments, ValuesAreTakenAsTheyStand)
     EXPECT_EQ(flags.action, "find");
     EXPECT_TRUE(flags.noSubfolders);
     EXPECT_TRUE(flags.pathsOnly);
+    EXPECT_TRUE(flags.nullTerminated);
+    EXPECT_TRUE(parseOk({"--null"}).nullTerminated);
     EXPECT_FALSE(flags.help);
     EXPECT_FALSE(parseOk({}).path.has_value());
+    EXPECT_FALSE(parseOk({}).nullTerminated);
 }
 
 TEST(CliArguments, MistakesAreNamed)
@@ -327,9 +333,68 @@ TEST(CliProgram, UsageErrorsAndHelp)
     EXPECT_EQ(help.status, 0);
     for (const char *word : {"--path", "--mask", "--no-subfolders", "--action", "--find ",
                              "--text ", "--end ", "--find-file", "--text-file", "--end-file",
-                             "--paths", "replace", "before", "after", "between", "delete",
+                             "--paths", "-0, --null", "SIGHUP", "replace", "before", "after", "between", "delete",
                              "find", "*.htm,*.html,*.asp,*.txt", "Exit status"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
+}
+
+// Names may hold line feeds and tabs: with -0 each record ends with NUL, and standard output
+// holds records only (the summary goes to standard error), as "xargs -0" wants.
+TEST(CliProgram, NullTerminatedRecords)
+{
+    TempTree tree;
+    tree.write("a\nb.txt", "cat");
+    tree.write("s\tub/c.txt", "cat");
+    const std::string first = tree.path("a\nb.txt");
+    const std::string second = tree.path("s\tub/c.txt");
+
+    CliResult result = runCli({"--path", tree.root(), "--action", "find", "--find", "cat",
+                               "--paths", "-0"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, first + '\0' + second + '\0');
+    EXPECT_EQ(result.err, "Found 2 files in 2 files\n");
+
+    result = runCli({"--path", tree.root(), "--action", "find", "--find", "cat", "--null"});
+    const std::string &out = result.out;
+    ASSERT_EQ(std::count(out.begin(), out.end(), '\0'), 2) << out;
+    const std::string record = out.substr(0, out.find('\0'));
+    EXPECT_TRUE(record.starts_with("a\nb.txt\t" + tree.root() + "\t")) << record;
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\t'), 4) << record;
+    EXPECT_EQ(result.err, "Found 2 files in 2 files\n");
+}
+
+// Ctrl+C, kill and a closed terminal each ask the run to stop, every time: none of them may
+// end the program in the middle of a rewrite (a default or reset handler would kill this
+// test). A broken pipe is ignored.
+TEST(CliSignals, EveryStopSignalStopsTheRunAndNoneKills)
+{
+    struct sigaction saved[std::size(cli::kStopSignals)];
+    struct sigaction savedPipe;
+    for (std::size_t i = 0; i < std::size(cli::kStopSignals); ++i)
+        sigaction(cli::kStopSignals[i], nullptr, &saved[i]);
+    sigaction(SIGPIPE, nullptr, &savedPipe);
+
+    RunState state;
+    cli::installStopSignals(state);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        for (int time = 0; time < 2; ++time) {
+            state.Running = true;
+            ASSERT_EQ(std::raise(signal), 0);
+            EXPECT_FALSE(state.Running) << signal << " time " << time;
+        }
+    }
+    struct sigaction pipeAction;
+    sigaction(SIGPIPE, nullptr, &pipeAction);
+    EXPECT_EQ(pipeAction.sa_handler, SIG_IGN);
+
+    cli::releaseStopSignals(); // the run is over: a late signal touches nothing
+    state.Running = true;
+    std::raise(SIGHUP);
+    EXPECT_TRUE(state.Running);
+
+    for (std::size_t i = 0; i < std::size(cli::kStopSignals); ++i)
+        sigaction(cli::kStopSignals[i], &saved[i], nullptr);
+    sigaction(SIGPIPE, &savedPipe, nullptr);
 }
 
 TEST(CliProgram, MultiLineTextsFromFiles)
