@@ -34,7 +34,7 @@ QLabel *makeLabel(QWidget *parent, const char *objectName, const QString &text, 
     return label;
 }
 
-// The fingertip of hand.png, where the click lands.
+// The fingertip of the hand in ImageList1, where the click lands.
 constexpr int kHandHotX = 14;
 constexpr int kHandHotY = 2;
 
@@ -63,6 +63,8 @@ frmAbout::frmAbout(QWidget *parent, UrlOpener opener)
     const int clientWidth = 4935 / kTwipsPerPixel;
     const int clientHeight = 4080 / kTwipsPerPixel;
     setFixedSize(clientWidth, clientHeight);
+
+    m_imageList1 = { QPixmap(QStringLiteral(":/orvane/hand.png")) };
 
     m_image1 = new QLabel(this);
     m_image1->setObjectName(QStringLiteral("Image1"));
@@ -118,8 +120,8 @@ void frmAbout::Form_Load()
     setWindowTitle(AboutCaption(ApplicationTitle()));
     m_lblVersion->setText(VersionLine(kVersionMajor, kVersionMinor, kVersionRevision));
     m_lblTitle->setText(ApplicationTitle());
-    m_lblHttp->setCursor(
-        QCursor(QPixmap(QStringLiteral(":/orvane/hand.png")), kHandHotX, kHandHotY));
+    // The hand over the link: the first image of ImageList1.
+    m_lblHttp->setCursor(QCursor(m_imageList1.first(), kHandHotX, kHandHotY));
 }
 
 void frmAbout::showEvent(QShowEvent *event)

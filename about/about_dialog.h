@@ -5,6 +5,8 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QList>
+#include <QPixmap>
 #include <QUrl>
 
 #include <functional>
@@ -43,6 +45,10 @@ class frmAbout : public QDialog
 public:
     explicit frmAbout(QWidget *parent = nullptr, UrlOpener opener = {});
 
+    // ImageList1: the dialog's image list, never shown. Its first (and only) image is the
+    // pointing hand that Form_Load makes lblHttp's cursor.
+    const QList<QPixmap> &ImageList1() const { return m_imageList1; }
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -53,6 +59,7 @@ private:
     void lblHttp_Click();
 
     UrlOpener m_opener;
+    QList<QPixmap> m_imageList1;
     QLabel *m_image1 = nullptr;
     QLabel *m_picIcon = nullptr;
     QLabel *m_lblTitle = nullptr;

@@ -61,6 +61,15 @@ TEST(frmAbout, TextsAndLook)
     EXPECT_EQ(link->font().pointSize(), 9);
     EXPECT_EQ(link->cursor().shape(), Qt::BitmapCursor);
     EXPECT_EQ(link->cursor().pixmap().size(), QSize(32, 32));
+    // The cursor is the hand, the first image of the dialog's image list.
+    ASSERT_EQ(dialog.ImageList1().size(), 1);
+    const auto argb = [](const QPixmap &pixmap) {
+        return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage hand = argb(dialog.ImageList1().first());
+    ASSERT_FALSE(hand.isNull());
+    EXPECT_EQ(hand, argb(QPixmap(QStringLiteral(":/orvane/hand.png"))));
+    EXPECT_EQ(argb(link->cursor().pixmap()), hand);
     // The address must fit its label, or the link would show cut off.
     EXPECT_LE(link->fontMetrics().horizontalAdvance(link->text()), link->width());
 }
