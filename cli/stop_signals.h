@@ -10,7 +10,7 @@
 namespace orvane::cli {
 
 // Ctrl+C, kill, and a closed terminal.
-inline constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+inline constexpr int kStopSignals[] = { SIGINT, SIGTERM, SIGHUP };
 
 // Points every stop signal at `state` and ignores SIGPIPE. The handlers stay installed: a
 // second signal asks again rather than killing the program in the middle of a rewrite.
