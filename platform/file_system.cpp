@@ -323,6 +323,17 @@ bool syncFolder(const Folder &folder, FsError &error)
     return true;
 }
 
+bool syncFileSystem(const Folder &folder, FsError &error)
+{
+    // No fault point here: a caller confirms each file it covered (SafeRewrite::markDurable),
+    // and faults are injected there, file by file, as with fsync.
+    if (::syncfs(folder.fd()) != 0) {
+        error.set(errno, folder.path());
+        return false;
+    }
+    return true;
+}
+
 // --- FileReader ------------------------------------------------------------------------------
 
 FileReader::FileReader() = default;

@@ -158,6 +158,9 @@ bool pathIsInside(std::string_view path, std::string_view root);
 
 // fsync of the folder itself: makes its renames durable. Call once after a folder's renames.
 bool syncFolder(const Folder &folder, FsError &error);
+// syncfs of the file system that holds the folder: everything written to it so far becomes
+// durable in one go, which costs about as much as one fsync, not one per file.
+bool syncFileSystem(const Folder &folder, FsError &error);
 
 // Reads whole regular files, one at a time, into a buffer reused from file to file; files at
 // or above mapThreshold() are mapped instead of copied. The file stays open (and mapped)

@@ -234,6 +234,7 @@ bool SafeRewrite::begin(const Folder &folder, const char *name, const FileReader
     m_total = 0;
     m_synced = 0;
     m_finished = false;
+    m_needsSync = false;
 
     const FileStat &st = m_original;
     if (!original.isOpen()) {
@@ -453,7 +454,7 @@ bool SafeRewrite::copyAttributes(FsError &error)
     return true;
 }
 
-bool SafeRewrite::finish(FsError &error)
+bool SafeRewrite::finish(FsError &error, SyncMode sync)
 {
     if (m_tempFd < 0) {
         if (!error.failed())
@@ -469,7 +470,9 @@ bool SafeRewrite::finish(FsError &error)
         abandon();
         return false;
     }
-    if (!syncFd(m_tempFd)) {
+    if (sync == SyncMode::Later) {
+        m_needsSync = true;
+    } else if (!syncFd(m_tempFd)) {
         fail(errno, "syncing the temporary file");
         error = m_error;
         abandon();
@@ -479,10 +482,32 @@ bool SafeRewrite::finish(FsError &error)
     return true;
 }
 
+bool SafeRewrite::markDurable(FsError &error)
+{
+    if (int fault = injectedFault(FaultOp::Sync)) {
+        fail(fault, "syncing the temporary file");
+        error = m_error;
+        abandon();
+        return false;
+    }
+    m_needsSync = false;
+    return true;
+}
+
 bool SafeRewrite::install(FsError &error)
 {
     if (!m_finished && !finish(error))
         return false;
+    // Finished for a sync by the caller that did not come: sync it here, before the rename.
+    if (m_needsSync) {
+        if (!syncFd(m_tempFd)) {
+            fail(errno, "syncing the temporary file");
+            error = m_error;
+            abandon();
+            return false;
+        }
+        m_needsSync = false;
+    }
 
     // Not clobbering a change made by someone else since the file was read.
     FileStat now;
@@ -625,6 +650,7 @@ void SafeRewrite::abandon()
     m_tempName.clear();
     m_used = 0;
     m_finished = false;
+    m_needsSync = false;
 }
 
 } // namespace orvane::platform

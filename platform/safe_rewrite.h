@@ -24,6 +24,12 @@
 
 namespace orvane::platform {
 
+// When finish() makes the temporary file durable.
+enum class SyncMode : std::uint8_t {
+    Now,   // fsync of the temporary file itself
+    Later, // by the caller, for many files at once (syncFileSystem), then markDurable()
+};
+
 enum class RewriteMode : std::uint8_t {
     Rename,  // temporary file renamed over the original
     InPlace, // original overwritten behind a safety copy
@@ -55,7 +61,13 @@ public:
     // Writes out the buffer, copies owner, group, xattrs and then mode onto the temporary
     // file (an owner the process cannot set switches to RewriteMode::InPlace) and syncs it:
     // afterwards the new content is durable, the original still untouched.
-    bool finish(FsError &error);
+    // With SyncMode::Later the sync is left to the caller, who syncs the file system after
+    // finish() returned and then calls markDurable(); install() syncs the file itself when
+    // that was not done, so nothing is ever renamed into place before it is durable.
+    bool finish(FsError &error, SyncMode sync = SyncMode::Now);
+    // The caller's sync covered the temporary file (it is a sync point for injected faults,
+    // as the file's own fsync would be). On failure the rewrite is abandoned.
+    bool markDurable(FsError &error);
     // Checks that the original is unchanged since it was read (dev, ino, size, mtime), then
     // renames over it, or rewrites it in place behind a safety copy. On failure the original
     // is as it was read (changed since: left as the other writer made it) and no temporary
@@ -91,6 +103,7 @@ private:
     std::string m_tempName;
     int m_tempFd = -1;
     bool m_finished = false;
+    bool m_needsSync = false; // finished with SyncMode::Later, not yet made durable
     RewriteMode m_mode = RewriteMode::Rename;
     FsError m_error; // first failure while appending
 };

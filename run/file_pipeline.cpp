@@ -40,7 +40,10 @@ private:
 
 // A reader that once held a very large file gives that memory back, so the window of slots
 // does not keep many large buffers alive.
-constexpr std::size_t kKeptBuffer = std::size_t(4) << 20;
+constexpr std::size_t kKeptBuffer = std::size_t(1) << 20;
+
+// Files written before a sync starts without being asked for.
+constexpr std::uint64_t kSyncBatch = 32;
 
 } // namespace
 
@@ -59,6 +62,8 @@ FilePipeline::FilePipeline(const ActionRewriter &rewriter, bool writes, unsigned
     m_threads.reserve(workers);
     for (unsigned i = 0; i < workers; ++i)
         m_threads.emplace_back([this] { workerLoop(); });
+    if (m_writes)
+        m_syncer = std::thread([this] { syncLoop(); });
 }
 
 FilePipeline::~FilePipeline()
@@ -71,6 +76,13 @@ FilePipeline::~FilePipeline()
     m_workAvailable.notify_all();
     for (std::thread &thread : m_threads)
         thread.join();
+    {
+        std::lock_guard lock(m_syncMutex);
+        m_syncQuit = true;
+    }
+    m_syncWanted.notify_all();
+    if (m_syncer.joinable())
+        m_syncer.join();
 }
 
 unsigned FilePipeline::defaultWorkers(bool writes)
@@ -131,19 +143,9 @@ FilePipeline::Slot &FilePipeline::take()
             m_states[slotIndex].store(State::Done, std::memory_order_release);
             return slot;
         }
-        m_released += m_unpublished; // let the workers have every free slot
-        m_unpublished = 0;
-        if (m_nextClaim < m_tasks.size() && m_nextClaim < m_released + m_window) {
-            // A worker has this file: rather than wait for it, do a later one meanwhile.
-            const std::size_t later = m_nextClaim++;
-            m_states[later % m_window].store(State::Claimed, std::memory_order_relaxed);
-            const Task task = m_tasks[later];
-            lock.unlock();
-            work(task, *m_slots[later % m_window]);
-            m_states[later % m_window].store(State::Done);
-            lock.lock();
+        // A worker has this file: rather than wait for it, do a later one meanwhile.
+        if (helpOnce(lock))
             continue;
-        }
         if (m_idleWorkers > 0)
             m_workAvailable.notify_all();
         m_waiting.store(true);
@@ -154,6 +156,22 @@ FilePipeline::Slot &FilePipeline::take()
         m_waiting.store(false);
     }
     return slot;
+}
+
+bool FilePipeline::helpOnce(std::unique_lock<std::mutex> &lock)
+{
+    m_released += m_unpublished; // let the workers have every free slot too
+    m_unpublished = 0;
+    if (m_nextClaim >= m_tasks.size() || m_nextClaim >= m_released + m_window)
+        return false;
+    const std::size_t later = m_nextClaim++;
+    m_states[later % m_window].store(State::Claimed, std::memory_order_relaxed);
+    const Task task = m_tasks[later];
+    lock.unlock();
+    work(task, *m_slots[later % m_window]);
+    m_states[later % m_window].store(State::Done);
+    lock.lock();
+    return true;
 }
 
 void FilePipeline::release()
@@ -255,16 +273,162 @@ void FilePipeline::work(const Task &task, Slot &slot)
     } else {
         PrepareInto out(slot.rewrite, *task.folder, task.name, slot.reader, slot.error);
         slot.matched = m_rewriter.apply(text, out);
-        // Synced here, ahead of the walk, so many files' syncs overlap; the walk renames.
+        // Written here, ahead of the walk, and made durable in a batch with the files around
+        // it; the walk renames it only after that.
         if (slot.matched) {
-            if (out.started() && slot.rewrite.finish(slot.error))
+            if (out.started() && slot.rewrite.finish(slot.error, platform::SyncMode::Later)) {
                 slot.prepared = true;
-            else
+                joinBatch(*task.folder, slot);
+            } else {
                 slot.rewrite.abandon();
+            }
         }
     }
     // The rewrite holds its own descriptor of the original; the facts read stay for the walk.
     slot.reader.close();
+}
+
+FilePipeline::Device *FilePipeline::deviceFor(const platform::Folder &folder, std::uint64_t id,
+                                              std::size_t &index)
+{
+    index = 0;
+    while (index < m_devices.size() && m_devices[index]->id != id)
+        ++index;
+    if (index == m_devices.size()) {
+        auto device = std::make_unique<Device>();
+        device->id = id;
+        platform::FsError ignored; // without a descriptor of its own, each file syncs itself
+        if (!device->folder.duplicate(folder, ignored))
+            return nullptr;
+        m_devices.push_back(std::move(device));
+    }
+    return m_devices[index].get();
+}
+
+void FilePipeline::joinBatch(const platform::Folder &folder, Slot &slot)
+{
+    slot.ticket = 0;
+    {
+        std::lock_guard lock(m_syncMutex);
+        // The temporary file lies beside the original, on its file system.
+        Device *device = deviceFor(folder, slot.reader.stat().dev, slot.device);
+        if (!device)
+            return;
+        slot.ticket = ++device->written;
+        if (device->written - device->synced < kSyncBatch)
+            return; // not worth waking the syncer yet
+    }
+    m_syncWanted.notify_one();
+}
+
+bool FilePipeline::syncLater(const platform::Folder &folder, std::uint64_t id)
+{
+    if (!m_writes)
+        return false;
+    std::lock_guard lock(m_syncMutex);
+    std::size_t index;
+    Device *device = deviceFor(folder, id, index);
+    if (!device)
+        return false;
+    ++device->written; // covered by the next sync that starts from now on
+    return true;
+}
+
+void FilePipeline::finishSyncs(std::vector<platform::FsError> &failures)
+{
+    std::unique_lock lock(m_syncMutex);
+    auto allDone = [&] {
+        for (const std::unique_ptr<Device> &device : m_devices) {
+            if (device->written > std::max(device->synced, device->failedUpTo))
+                return false;
+        }
+        return true;
+    };
+    if (!allDone()) {
+        m_syncWaited = true;
+        m_syncWanted.notify_one();
+        m_syncDone.wait(lock, allDone);
+        m_syncWaited = false;
+    }
+    for (const std::unique_ptr<Device> &device : m_devices) {
+        if (device->failure.failed()) {
+            failures.push_back(std::move(device->failure));
+            device->failure.clear();
+        }
+    }
+}
+
+bool FilePipeline::makeDurable(Slot &slot, platform::FsError &error)
+{
+    if (slot.ticket == 0)
+        return true; // install() syncs it
+    bool covered = false;
+    for (;;) {
+        std::unique_lock lock(m_syncMutex);
+        const Device &device = *m_devices[slot.device];
+        auto done = [&] {
+            return device.synced >= slot.ticket || device.failedUpTo >= slot.ticket;
+        };
+        if (!done()) {
+            // Rather than ask for a sync of the few files written so far, do later files
+            // first, so the sync covers them too; ask only when nothing is left to do.
+            lock.unlock();
+            {
+                std::unique_lock workLock(m_mutex);
+                if (helpOnce(workLock))
+                    continue;
+            }
+            lock.lock();
+            if (!done()) {
+                m_syncWaited = true;
+                m_syncWanted.notify_one();
+                m_syncDone.wait(lock, done);
+                m_syncWaited = false;
+            }
+        }
+        covered = device.synced >= slot.ticket;
+        break;
+    }
+    // A batch that failed tells nothing about this file: install() syncs it on its own and
+    // reports what that gives.
+    return !covered || slot.rewrite.markDurable(error);
+}
+
+void FilePipeline::syncLoop()
+{
+    std::unique_lock lock(m_syncMutex);
+    for (;;) {
+        Device *due = nullptr;
+        // A sync costs about the same for one file as for many: wait until the walk needs
+        // one, or a good batch has gathered, so each covers as many files as it can.
+        m_syncWanted.wait(lock, [&] {
+            for (const std::unique_ptr<Device> &device : m_devices) {
+                const std::uint64_t pending =
+                    device->written - std::max(device->synced, device->failedUpTo);
+                if (pending > 0 && (m_syncWaited || pending >= kSyncBatch || m_syncQuit)) {
+                    due = device.get();
+                    return true;
+                }
+            }
+            return m_syncQuit;
+        });
+        if (!due)
+            return;
+        // Covers every file written before the sync starts; files written meanwhile wait for
+        // the next one, so batches grow while a sync is under way.
+        const std::uint64_t target = due->written;
+        lock.unlock();
+        platform::FsError error;
+        const bool ok = platform::syncFileSystem(due->folder, error);
+        lock.lock();
+        if (ok) {
+            due->synced = target;
+        } else {
+            due->failedUpTo = target;
+            due->failure = std::move(error);
+        }
+        m_syncDone.notify_all();
+    }
 }
 
 void FilePipeline::releaseSlot(Slot &slot)

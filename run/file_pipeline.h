@@ -2,7 +2,8 @@
 
 // Works ahead of the walk, on worker threads: reads each file, asks the action whether it
 // matches and, for a matched file of a writing action, streams the new text into a
-// temporary file beside it and syncs that file. Nothing a worker does touches an original:
+// temporary file beside it. Temporary files are made durable in batches (one syncfs for many
+// files) before the walk may rename them. Nothing a worker does touches an original:
 // the walk takes the results one by one in walk order and alone decides, after testing
 // Running, whether a prepared rewrite is installed (renamed over the original) or dropped.
 // So rows, counts and Stop stay exactly those of a sequential walk, while reading, matching
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -34,7 +36,9 @@ public:
         platform::FsError error; // why readOk or prepared is false
         bool readOk = false;
         bool matched = false;
-        bool prepared = false; // a synced temporary file waits for install()
+        bool prepared = false; // a temporary file waits for makeDurable() and install()
+        std::size_t device = 0; // in m_devices, for the batched sync
+        std::uint64_t ticket = 0; // 0: not in a batch, install() syncs it itself
     };
 
     // `writes`: matched files get their rewrite prepared (every action but Just Find).
@@ -62,6 +66,16 @@ public:
         std::lock_guard lock(m_mutex);
         return m_tasks.size() - m_nextTake;
     }
+    // Waits until the batched sync of the file system covers the slot's temporary file, so
+    // it may be installed. False with `error` when that fails for this file (the rewrite is
+    // then dropped). A batch that failed as a whole leaves the file to sync itself.
+    bool makeDurable(Slot &slot, platform::FsError &error);
+    // The renames just made in `folder` (on file system `device`) become durable with the
+    // next batched sync; finishSyncs() waits for it. False when no batch can take it: the
+    // caller then syncs the folder itself.
+    bool syncLater(const platform::Folder &folder, std::uint64_t device);
+    // Waits until every sync asked for is done; a failed one is added to `failures`.
+    void finishSyncs(std::vector<platform::FsError> &failures);
     // Drops every file not taken: waits for the workers, removes prepared temporary files.
     // The originals were never touched.
     void reset();
@@ -79,6 +93,14 @@ private:
     enum class State : unsigned char { Free, Claimed, Done };
 
     void workerLoop();
+    // Does the next file nobody has claimed, on this thread; false when there is none.
+    // Called with m_mutex held, which it releases while working.
+    bool helpOnce(std::unique_lock<std::mutex> &lock);
+    void syncLoop();
+    void joinBatch(const platform::Folder &folder, Slot &slot);
+    // The batch of `device`, made on first use; m_syncMutex held. Null without one.
+    struct Device;
+    Device *deviceFor(const platform::Folder &folder, std::uint64_t device, std::size_t &index);
     void work(const Task &task, Slot &slot);
     void releaseSlot(Slot &slot);
 
@@ -110,6 +132,26 @@ private:
     std::size_t m_unpublished = 0; // releases not yet told to the workers
     void publishReleases();
     std::vector<std::thread> m_threads;
+
+    // Temporary files are made durable in batches, one syncfs per file system for all the
+    // files written since the last one, instead of one fsync each: on most disks a sync
+    // costs about the same whatever it covers.
+    struct Device
+    {
+        std::uint64_t id = 0;
+        platform::Folder folder; // any folder on it, for syncfs
+        std::uint64_t written = 0;    // tickets given out
+        std::uint64_t synced = 0;     // tickets covered by a finished syncfs
+        std::uint64_t failedUpTo = 0; // tickets of a syncfs that failed
+        platform::FsError failure;    // the last failed sync, not yet reported
+    };
+    std::mutex m_syncMutex;
+    std::condition_variable m_syncWanted;
+    std::condition_variable m_syncDone;
+    std::vector<std::unique_ptr<Device>> m_devices;
+    bool m_syncQuit = false;
+    bool m_syncWaited = false; // the walk waits for a sync: do one now, whatever its size
+    std::thread m_syncer;
 };
 
 } // namespace orvane

@@ -125,7 +125,7 @@ void FolderWalk::run()
     // Workers read, match and prepare rewrites ahead of the walk; the walk decides.
     const bool writes = m_settings.Action != ActionKind::JustFind;
     m_pipeline = std::make_unique<FilePipeline>(m_rewriter, writes,
-                                                FilePipeline::defaultWorkers(writes), 64);
+                                                FilePipeline::defaultWorkers(writes), 128);
     m_ancestors.push_back({rootStat.dev, rootStat.ino});
     WalkFolder(root, 0);
     m_ancestors.clear();
@@ -355,15 +355,17 @@ void FolderWalk::commitFile(const Folder &folder, const char *name, FilePipeline
             m_state.ScannedCount.fetch_add(1);
             return;
         }
-        if (!slot.rewrite.install(m_error)) {
+        if (!m_pipeline->makeDurable(slot, m_error) || !slot.rewrite.install(m_error)) {
             slot.rewrite.abandon();
             report(m_error);
             m_state.ScannedCount.fetch_add(1);
             return;
         }
         rewritten = true;
-        if (slot.rewrite.mode() == platform::RewriteMode::Rename)
+        if (slot.rewrite.mode() == platform::RewriteMode::Rename) {
             m_renamedIn = &folder;
+            m_renamedDevice = readStat.dev;
+        }
     }
     if (slot.matched) {
         listRow(folder, name, folder, name, rewritten ? nullptr : &readStat);
@@ -426,6 +428,7 @@ void FolderWalk::processFile(const Folder &folder, const char *name, EntryKind k
             if (m_rewrite.mode() == platform::RewriteMode::Rename) {
                 if (dataFolder == &folder) {
                     m_renamedIn = &folder; // synced once, after the folder's files
+                    m_renamedDevice = readStat.dev;
                 } else if (!platform::syncFolder(*dataFolder, m_error)) {
                     report(m_error);
                 }
@@ -508,7 +511,10 @@ void FolderWalk::syncPendingFolder()
     // Makes the folder's renames durable, once for all its files.
     if (!m_renamedIn)
         return;
-    if (!m_folderSyncer.sync(*m_renamedIn, m_error))
+    // With the next batched sync of its file system where there is one, else on its own in
+    // the background.
+    if (!m_pipeline->syncLater(*m_renamedIn, m_renamedDevice)
+        && !m_folderSyncer.sync(*m_renamedIn, m_error))
         report(m_error);
     m_renamedIn = nullptr;
     reportFolderSyncFailures(false);
@@ -516,6 +522,8 @@ void FolderWalk::syncPendingFolder()
 
 void FolderWalk::reportFolderSyncFailures(bool wait)
 {
+    if (wait && m_pipeline)
+        m_pipeline->finishSyncs(m_syncErrors);
     m_folderSyncer.takeFailures(m_syncErrors, wait);
     for (platform::FsError &error : m_syncErrors)
         report(error);

@@ -101,6 +101,7 @@ private:
     std::string m_filePath;
     ResultRow m_row; // reused, so listing a file allocates little
     const platform::Folder *m_renamedIn = nullptr; // folder with renames not yet synced
+    std::uint64_t m_renamedDevice = 0;              // the file system it lies on
 
     // Reading, matching and preparing rewrites ahead of the walk, on other threads.
     ActionRewriter m_rewriter;

@@ -3,12 +3,14 @@
 // no original changed; and a whole run over more files than the window of work ahead gives
 // exactly the rows, counts and files a sequential walk gives.
 
+#include "platform/fault_point.h"
 #include "run/file_pipeline.h"
 #include "tests/run/run_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <string>
 #include <vector>
@@ -216,6 +218,34 @@ TEST(FilePipeline, StopAnywhereInAWideTreeLeavesEveryLaterFileUntouched)
         EXPECT_EQ(std::int64_t(sink.rows.size()), matched);
         EXPECT_EQ(state.ScannedCount, stopAfter);
         EXPECT_EQ(tree.allEntries(), before);
+    }
+}
+
+// A rewrite finished for a batched sync is never renamed into place before it is durable:
+// when nobody confirmed the batch, install() syncs the file itself, and a failing sync there
+// leaves the original as it was.
+TEST(FilePipeline, ARewriteLeftForABatchedSyncIsSyncedBeforeItsRename)
+{
+    TempTree tree;
+    tree.write("a.txt", "cat");
+    platform::FsError error;
+    platform::Folder folder;
+    ASSERT_TRUE(folder.open(tree.root(), error));
+    for (const bool failing : {true, false}) {
+        SCOPED_TRACE(failing ? "sync fails" : "sync works");
+        platform::FileReader reader;
+        ASSERT_TRUE(reader.read(folder, "a.txt", error)) << error.reason;
+        platform::SafeRewrite rewrite;
+        ASSERT_TRUE(rewrite.begin(folder, "a.txt", reader, error)) << error.reason;
+        rewrite.append("dog");
+        ASSERT_TRUE(rewrite.finish(error, platform::SyncMode::Later)) << error.reason;
+        reader.close();
+        platform::FailDevice device(platform::FaultOp::Sync, failing ? 1 : 1000, EIO);
+        EXPECT_EQ(rewrite.install(error), !failing);
+        EXPECT_EQ(device.calls(platform::FaultOp::Sync), 1) << "the install synced the file";
+        EXPECT_EQ(tree.read("a.txt"), failing ? "cat" : "dog");
+        EXPECT_EQ(tree.allEntries(), std::vector<std::string>{"a.txt"});
+        error.clear();
     }
 }
 
