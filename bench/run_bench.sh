@@ -249,7 +249,8 @@ bench_window() {
             [[ $action == replace ]] && bash -c "$(fresh "$corpus/site")"
             local dir=$W
             [[ $action == find ]] && dir=$corpus/site
-            line=$("$window" --path "$dir" --mask "$MASK" --find "$FIND" --text "$REPL" --action "$action" | grep window_seconds=)
+            line=$("$window" --path "$dir" --mask "$MASK" --find "$FIND" --text "$REPL" --action "$action" \
+                2>>"$out/window.log" | grep window_seconds=)
             secs+=("$(sed -n 's/.*window_seconds=\([0-9.]*\).*/\1/p' <<<"$line")")
             stalls+=("$(sed -n 's/.*max_stall_ms=\([0-9.]*\).*/\1/p' <<<"$line")")
         done
