@@ -12,22 +12,31 @@ class PrepareInto final : public RewriteOutput
 {
 public:
     PrepareInto(platform::SafeRewrite &rewrite, const platform::Folder &folder, const char *name,
-                const platform::FileReader &original, platform::FsError &error)
+                const platform::FileReader &original, platform::FsError &error,
+                const std::atomic<bool> *running)
         : m_rewrite(rewrite)
         , m_folder(folder)
         , m_name(name)
         , m_original(original)
         , m_error(error)
+        , m_running(running)
     {}
 
     void begin() override { m_started = m_rewrite.begin(m_folder, m_name, m_original, m_error); }
-    // A failed write is remembered by the rewrite and reported by finish().
+    // A failed write is remembered by the rewrite and reported by finish(). After a Stop the
+    // rest of a large file is not written: the temporary file is dropped anyway.
     void append(std::string_view bytes) override
     {
-        if (m_started)
-            m_rewrite.append(bytes);
+        if (!m_started || m_stopped)
+            return;
+        if (m_running && !m_running->load(std::memory_order_relaxed)) {
+            m_stopped = true;
+            return;
+        }
+        m_rewrite.append(bytes);
     }
     bool started() const { return m_started; }
+    bool stopped() const { return m_stopped; }
 
 private:
     platform::SafeRewrite &m_rewrite;
@@ -35,7 +44,9 @@ private:
     const char *m_name;
     const platform::FileReader &m_original;
     platform::FsError &m_error;
+    const std::atomic<bool> *m_running;
     bool m_started = false;
+    bool m_stopped = false;
 };
 
 // A reader that once held a very large file gives that memory back, so the window of slots
@@ -48,10 +59,11 @@ constexpr std::uint64_t kSyncBatch = 32;
 } // namespace
 
 FilePipeline::FilePipeline(const ActionRewriter &rewriter, bool writes, unsigned workers,
-                           std::size_t window)
+                           std::size_t window, const std::atomic<bool> *running)
     : m_rewriter(rewriter)
     , m_writes(writes)
     , m_window(std::max<std::size_t>(window, 1))
+    , m_running(running)
     , m_states(new std::atomic<State>[m_window])
 {
     m_slots.reserve(m_window);
@@ -263,7 +275,13 @@ void FilePipeline::work(const Task &task, Slot &slot)
     slot.readOk = false;
     slot.matched = false;
     slot.prepared = false;
+    slot.stopped = false;
 
+    // After a Stop no further file is read or written: the walk will not take it.
+    if (m_running && !m_running->load(std::memory_order_relaxed)) {
+        slot.stopped = true;
+        return;
+    }
     if (!slot.reader.read(*task.folder, task.name, slot.error, platform::Links::NoFollow))
         return;
     slot.readOk = true;
@@ -271,8 +289,16 @@ void FilePipeline::work(const Task &task, Slot &slot)
     if (!m_writes) {
         slot.matched = m_rewriter.matches(text);
     } else {
-        PrepareInto out(slot.rewrite, *task.folder, task.name, slot.reader, slot.error);
+        PrepareInto out(slot.rewrite, *task.folder, task.name, slot.reader, slot.error,
+                        m_running);
         slot.matched = m_rewriter.apply(text, out);
+        if (out.stopped()) {
+            slot.rewrite.abandon();
+            slot.matched = false;
+            slot.stopped = true;
+            slot.reader.close();
+            return;
+        }
         // Written here, ahead of the walk, and made durable in a batch with the files around
         // it; the walk renames it only after that.
         if (slot.matched) {

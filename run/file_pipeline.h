@@ -37,6 +37,7 @@ public:
         bool readOk = false;
         bool matched = false;
         bool prepared = false; // a temporary file waits for makeDurable() and install()
+        bool stopped = false;  // left undone: the run was stopped before or while on it
         std::size_t device = 0; // in m_devices, for the batched sync
         std::uint64_t ticket = 0; // 0: not in a batch, install() syncs it itself
     };
@@ -44,8 +45,10 @@ public:
     // `writes`: matched files get their rewrite prepared (every action but Just Find).
     // `workers`: threads beside the caller's; with 0 everything is done in take().
     // `window`: how many files the workers may run ahead of the walk.
+    // `running`: when it turns false, no further file is started and a large rewrite in
+    // hand stops between chunks; those files come out `stopped`.
     FilePipeline(const ActionRewriter &rewriter, bool writes, unsigned workers,
-                 std::size_t window);
+                 std::size_t window, const std::atomic<bool> *running = nullptr);
     ~FilePipeline();
     FilePipeline(const FilePipeline &) = delete;
     FilePipeline &operator=(const FilePipeline &) = delete;
@@ -107,6 +110,7 @@ private:
     const ActionRewriter &m_rewriter;
     const bool m_writes;
     const std::size_t m_window;
+    const std::atomic<bool> *const m_running;
 
     std::vector<std::unique_ptr<Slot>> m_slots; // task index % window
     // Per slot; read without the lock by the walk, so a finished file costs it no lock.

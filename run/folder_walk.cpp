@@ -125,7 +125,8 @@ void FolderWalk::run()
     // Workers read, match and prepare rewrites ahead of the walk; the walk decides.
     const bool writes = m_settings.Action != ActionKind::JustFind;
     m_pipeline = std::make_unique<FilePipeline>(m_rewriter, writes,
-                                                FilePipeline::defaultWorkers(writes), 128);
+                                                FilePipeline::defaultWorkers(writes), 128,
+                                                &m_state.Running);
     m_ancestors.push_back({rootStat.dev, rootStat.ino});
     WalkFolder(root, 0);
     m_ancestors.clear();
@@ -212,28 +213,40 @@ void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth, bool listed
 bool FolderWalk::visitFiles(const Folder &folder, const FolderListing &listing,
                             std::size_t depth, bool queued)
 {
-    if (!queued) {
+    // After a Stop, a folder still entered (one with no files of its own goes on to its
+    // subfolders) gives the workers nothing and lists nothing ahead.
+    if (m_state.Running.load()) {
+        if (!queued) {
+            dropAhead();
+            queueFiles(folder, listing, m_candidates, m_passes);
+        }
+        listAhead(listing, depth);
+    } else if (!queued) {
         dropAhead();
-        queueFiles(folder, listing, m_candidates, m_passes);
+        markPasses(listing, m_passes);
     }
-    listAhead(listing, depth);
 
     for (std::size_t i = 0; i < listing.size(); ++i) {
         const EntryKind kind = listing.kind(i);
         if (kind == EntryKind::Folder)
             continue;
         if (!m_state.Running.load()) {
-            // Work done ahead for files not reached is dropped; no original was touched.
-            dropAhead();
-            m_pipeline->reset();
+            stopFiles();
             return false;
         }
         setFilePath(folder, listing.nameView(i));
         if (m_passes[i]) {
-            if (kind == EntryKind::Regular)
-                commitFile(folder, listing.name(i), m_pipeline->take());
-            else
+            if (kind == EntryKind::Regular) {
+                FilePipeline::Slot &slot = m_pipeline->take();
+                // Stopped between the test above and the worker's start on this file.
+                if (slot.stopped) {
+                    stopFiles();
+                    return false;
+                }
+                commitFile(folder, listing.name(i), slot);
+            } else {
                 processFile(folder, listing.name(i), kind);
+            }
         }
         // Every file visited shows, also one whose name failed the mask.
         m_sink.setPanel1(m_filePath);
@@ -243,19 +256,32 @@ bool FolderWalk::visitFiles(const Folder &folder, const FolderListing &listing,
     return true;
 }
 
+void FolderWalk::stopFiles()
+{
+    // Work done ahead for files not reached is dropped; no original was touched.
+    dropAhead();
+    m_pipeline->reset();
+}
+
+void FolderWalk::markPasses(const FolderListing &listing, std::vector<char> &passes) const
+{
+    passes.assign(listing.size(), 0);
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+        const EntryKind kind = listing.kind(i);
+        if (kind != EntryKind::Folder && MaskMatches(listing.nameView(i), m_settings.Mask))
+            passes[i] = 1;
+    }
+}
+
 void FolderWalk::queueFiles(const Folder &folder, const FolderListing &listing,
                             std::vector<const char *> &candidates, std::vector<char> &passes)
 {
     // Regular files that pass the mask go to the pipeline; links and special files are
     // handled by the walk itself, as they come.
-    passes.assign(listing.size(), 0);
+    markPasses(listing, passes);
     candidates.clear();
     for (std::size_t i = 0; i < listing.size(); ++i) {
-        const EntryKind kind = listing.kind(i);
-        if (kind == EntryKind::Folder || !MaskMatches(listing.nameView(i), m_settings.Mask))
-            continue;
-        passes[i] = 1;
-        if (kind == EntryKind::Regular)
+        if (passes[i] && listing.kind(i) == EntryKind::Regular)
             candidates.push_back(listing.name(i));
     }
     m_pipeline->add(folder, candidates);

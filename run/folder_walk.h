@@ -49,6 +49,10 @@ private:
     // Visits the folder's own files; false when Stop was met before a further file.
     bool visitFiles(const platform::Folder &folder, const platform::FolderListing &listing,
                     std::size_t depth, bool queued);
+    // Drops what was prepared ahead of a Stop.
+    void stopFiles();
+    // Notes which entries of the folder are files whose names pass the mask.
+    void markPasses(const platform::FolderListing &listing, std::vector<char> &passes) const;
     // Queues the folder's regular files that pass the mask; notes which entries pass.
     void queueFiles(const platform::Folder &folder, const platform::FolderListing &listing,
                     std::vector<const char *> &candidates, std::vector<char> &passes);

@@ -3,6 +3,7 @@
 
 #include "platform/fault_point.h"
 #include "run/batch_run.h"
+#include "run/file_pipeline.h"
 #include "tests/run/run_test_support.h"
 
 #include <gtest/gtest.h>
@@ -233,6 +234,37 @@ TEST(FolderWalk, StopInTheSearchPathsOwnFilesLeavesTheLastPathShown)
     EXPECT_TRUE(sink.summaries().empty());
     EXPECT_EQ(tree.read("sub/three.txt"), "cat");
     EXPECT_EQ(state.ScannedCount, 1);
+}
+
+// After a Stop the disk goes quiet: the workers finish at most the file each has in hand,
+// and folders the walk still enters (the search path has no files of its own, so its
+// further subfolders are entered) give them nothing to prepare.
+TEST(FolderWalk, StopLeavesTheWorkersNothingNewToWrite)
+{
+    TempTree tree;
+    for (int folder = 0; folder < 10; ++folder) {
+        for (int file = 0; file < 40; ++file)
+            tree.write("f" + std::to_string(folder) + "/" + std::to_string(file) + ".txt", "cat");
+    }
+    RunState state;
+    RecordingSink sink;
+    platform::FailDevice writes(platform::FaultOp::OpenWrite, 1000000, EIO); // counts only
+    int writesAtStop = -1;
+    sink.afterPanel2 = [&](int) {
+        if (writesAtStop < 0 && sink.panel1.starts_with("/")) {
+            StopRun(state);
+            writesAtStop = writes.calls(platform::FaultOp::OpenWrite);
+        }
+    };
+    FakeFacts facts;
+    ExecuteRun(test::settingsFor(tree.root(), ActionKind::ReplaceWith, "cat", "dog"), state,
+               sink, facts);
+
+    ASSERT_GE(writesAtStop, 0);
+    EXPECT_LE(writes.calls(platform::FaultOp::OpenWrite) - writesAtStop,
+              static_cast<int>(FilePipeline::defaultWorkers(true)));
+    EXPECT_EQ(sink.rows.size(), 1u);
+    EXPECT_EQ(tree.allEntries().size(), 410u); // no temporary file left behind
 }
 
 TEST(FolderWalk, ClearDuringARunEmptiesTheListAndTheRunGoesOn)
