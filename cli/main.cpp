@@ -49,10 +49,11 @@ int main(int argc, char **argv)
     const platform::QtFileFacts facts;
 
     RunState state;
-    cli::installStopSignals(state);
-
     cli::CliSink sink(STDOUT_FILENO, stderr, built.cli.pathsOnly, built.cli.nullTerminated);
-    ExecuteRun(built.cli.settings, state, sink, facts);
+    // Begun before the signals are caught, so an interrupt from then on is never undone.
+    BeginRun(state, sink);
+    cli::installStopSignals(state);
+    WalkRun(built.cli.settings, state, sink, facts);
     cli::releaseStopSignals();
     sink.finish();
 

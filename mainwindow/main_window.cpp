@@ -466,13 +466,16 @@ void frmMain::cmdCommandExecute_Click()
     const quint64 runId = ++m_runId;
     // The walk calls wake on its own thread; widgets may only be touched on this one, so the
     // call is queued to the window's thread rather than made directly.
-    m_progress = std::make_shared<ProgressBuffer>(m_state, [this] {
+    m_progress = std::make_shared<ProgressBuffer>([this] {
         QMetaObject::invokeMethod(
             this, [this] { progressPosted(); }, Qt::QueuedConnection);
     });
     m_sinceDrain.invalidate();
+    // Running is set here, before the walk's thread exists, so a Stop clicked at any moment
+    // from now on holds.
+    BeginRun(m_state, *m_progress);
     m_worker = std::thread([this, settings, runId, progress = m_progress] {
-        ExecuteRun(settings, m_state, *progress, *m_facts);
+        WalkRun(settings, m_state, *progress, *m_facts);
         // Queued for the same reason: the end of the walk is handled on the window's thread.
         QMetaObject::invokeMethod(
             this, [this, runId] { walkReturned(runId); }, Qt::QueuedConnection);
@@ -481,10 +484,7 @@ void frmMain::cmdCommandExecute_Click()
 
 void frmMain::cmdCommandStop_Click()
 {
-    if (m_progress)
-        m_progress->requestStop();
-    else
-        StopRun(m_state);
+    StopRun(m_state);
     // Execute comes back only when the walk has returned (walkReturned): a second walk must
     // never run beside one that is still finishing its file.
     cmdCommandStop->setEnabled(false);
@@ -571,7 +571,7 @@ void frmMain::stopAndWait()
 {
     if (!m_worker.joinable())
         return;
-    m_progress->requestStop();
+    StopRun(m_state);
     // Waits for the file in hand: the walk checks the stop before each file.
     m_worker.join();
     walkReturned(m_runId);

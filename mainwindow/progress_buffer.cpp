@@ -4,16 +4,9 @@
 
 namespace orvane {
 
-ProgressBuffer::ProgressBuffer(RunState &state, std::function<void()> wake)
-    : m_state(state)
-    , m_wake(std::move(wake))
+ProgressBuffer::ProgressBuffer(std::function<void()> wake)
+    : m_wake(std::move(wake))
 {
-}
-
-void ProgressBuffer::holdIfStopped()
-{
-    if (m_stopRequested.load(std::memory_order_relaxed) && m_state.Running)
-        StopRun(m_state);
 }
 
 void ProgressBuffer::notify(std::unique_lock<std::mutex> &lock)
@@ -28,7 +21,6 @@ void ProgressBuffer::notify(std::unique_lock<std::mutex> &lock)
 
 void ProgressBuffer::clearRows()
 {
-    holdIfStopped();
     std::unique_lock lock(m_mutex);
     m_pending.rows.clear();
     m_pending.clearRows = true;
@@ -37,7 +29,6 @@ void ProgressBuffer::clearRows()
 
 void ProgressBuffer::addRow(const ResultRow &row)
 {
-    holdIfStopped();
     std::unique_lock lock(m_mutex);
     m_pending.rows.push_back(row);
     notify(lock);
@@ -45,7 +36,6 @@ void ProgressBuffer::addRow(const ResultRow &row)
 
 void ProgressBuffer::setPanel1(const std::string &text)
 {
-    holdIfStopped();
     std::unique_lock lock(m_mutex);
     m_pending.panel1 = text;
     notify(lock);
@@ -53,7 +43,6 @@ void ProgressBuffer::setPanel1(const std::string &text)
 
 void ProgressBuffer::setPanel2(const std::string &text)
 {
-    holdIfStopped();
     std::unique_lock lock(m_mutex);
     m_pending.panel2 = text;
     notify(lock);
@@ -83,12 +72,6 @@ std::vector<RunFailure> ProgressBuffer::takeFailures()
 {
     std::lock_guard lock(m_mutex);
     return std::exchange(m_failures, {});
-}
-
-void ProgressBuffer::requestStop()
-{
-    m_stopRequested = true;
-    StopRun(m_state);
 }
 
 } // namespace orvane

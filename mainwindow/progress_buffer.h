@@ -6,7 +6,6 @@
 
 #include "run/batch_run.h"
 
-#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -18,9 +17,10 @@ namespace orvane {
 class ProgressBuffer final : public RunSink
 {
 public:
-    // wake is called on the walk's thread when something new waits and the window has not yet
-    // been told since it last took; it must only post, never touch the window.
-    ProgressBuffer(RunState &state, std::function<void()> wake);
+    // wake is called on the reporting thread (the walk's, or the window's for BeginRun) when
+    // something new waits and the window has not yet been told since it last took; it must
+    // only post, never touch the window.
+    explicit ProgressBuffer(std::function<void()> wake);
 
     struct Batch
     {
@@ -42,21 +42,15 @@ public:
     // The user cleared the list: what the walk reported until now is no longer wanted.
     void discardPending();
     std::vector<RunFailure> takeFailures();
-    // Stops the walk, also when the walk has not yet set Running (it sets it on starting, which
-    // would undo an earlier StopRun): every later report of the walk stops it again.
-    void requestStop();
 
 private:
     void notify(std::unique_lock<std::mutex> &lock);
-    void holdIfStopped();
 
-    RunState &m_state;
     std::function<void()> m_wake;
     std::mutex m_mutex;
     Batch m_pending;
     std::vector<RunFailure> m_failures;
     bool m_wakePending = false;
-    std::atomic<bool> m_stopRequested { false };
 };
 
 } // namespace orvane

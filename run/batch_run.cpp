@@ -74,16 +74,26 @@ std::string FormatSizeKB(std::int64_t lengthInBytes, std::string_view thousandsS
     return text;
 }
 
-void ExecuteRun(const RunSettings &settings, RunState &state, RunSink &sink,
-                const platform::FileFacts &facts)
+void BeginRun(RunState &state, RunSink &sink)
 {
     state.ScannedCount = 0;
     state.ChangedCount = 0;
     sink.clearRows();
     state.Running = true;
+}
 
+void WalkRun(const RunSettings &settings, RunState &state, RunSink &sink,
+             const platform::FileFacts &facts)
+{
     FolderWalk walk(settings, state, sink, facts);
     walk.run();
+}
+
+void ExecuteRun(const RunSettings &settings, RunState &state, RunSink &sink,
+                const platform::FileFacts &facts)
+{
+    BeginRun(state, sink);
+    WalkRun(settings, state, sink, facts);
 }
 
 void StopRun(RunState &state)

@@ -72,10 +72,18 @@ Validation ValidateRun(std::string_view mask, std::string_view searchPath);
 std::string_view ValidationMessage(Validation validation);
 inline constexpr std::string_view kValidationTitle = "Message!";
 
-// Resets the counters, removes all rows, sets Running, then walks SearchPath. Returns when
-// the walk has returned (ended by itself or by StopRun). Call it on one thread at a time;
-// the sink is called only from that thread. StopRun may come from any thread. A file or
-// folder that cannot be handled goes to sink.failure() and the walk goes on.
+// Resets the counters, removes all rows and sets Running. A front end that walks on another
+// thread calls it on its own thread before starting that one, so a StopRun made at any time
+// after it is never undone.
+void BeginRun(RunState &state, RunSink &sink);
+// Walks SearchPath for a run begun with BeginRun; Running is left as it is, so a Stop that
+// came before finds no file read or written. Returns when the walk has returned (ended by
+// itself or by StopRun). Call it on one thread at a time; the sink is called only from that
+// thread. StopRun may come from any thread. A file or folder that cannot be handled goes to
+// sink.failure() and the walk goes on.
+void WalkRun(const RunSettings &settings, RunState &state, RunSink &sink,
+             const platform::FileFacts &facts);
+// BeginRun then WalkRun, on the calling thread.
 void ExecuteRun(const RunSettings &settings, RunState &state, RunSink &sink,
                 const platform::FileFacts &facts);
 // Safe from any thread and from a signal handler (one atomic store).

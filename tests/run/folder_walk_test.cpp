@@ -267,6 +267,33 @@ TEST(FolderWalk, StopLeavesTheWorkersNothingNewToWrite)
     EXPECT_EQ(tree.allEntries().size(), 410u); // no temporary file left behind
 }
 
+// A front end begins the run on its own thread and walks on another: a Stop between the two
+// holds, and the walk reads and writes nothing.
+TEST(FolderWalk, StopBeforeTheWalkStartsReadsAndWritesNothing)
+{
+    TempTree tree;
+    tree.write("one.txt", "cat");
+    tree.write("sub/two.txt", "cat");
+    RunState state;
+    RecordingSink sink;
+    platform::FailDevice reads(platform::FaultOp::OpenRead, 1000000, EIO); // counts only
+    BeginRun(state, sink);
+    StopRun(state);
+    FakeFacts facts;
+    std::thread walker([&] {
+        WalkRun(test::settingsFor(tree.root(), ActionKind::ReplaceWith, "cat", "dog"), state,
+                sink, facts);
+    });
+    walker.join();
+
+    EXPECT_FALSE(state.Running);
+    EXPECT_EQ(reads.calls(platform::FaultOp::OpenRead), 0);
+    EXPECT_EQ(reads.calls(platform::FaultOp::OpenWrite), 0);
+    EXPECT_TRUE(sink.rows.empty());
+    EXPECT_EQ(tree.read("one.txt"), "cat");
+    EXPECT_EQ(tree.read("sub/two.txt"), "cat");
+}
+
 TEST(FolderWalk, ClearDuringARunEmptiesTheListAndTheRunGoesOn)
 {
     TempTree tree;
