@@ -2,6 +2,7 @@
 
 #include "platform/fault_point.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -50,6 +51,36 @@ std::string sideName(std::string_view original, std::string_view kind)
     name.append(kind);
     return name;
 }
+
+bool isSuffixChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+} // namespace
+
+bool isRewriteLeftoverName(std::string_view name)
+{
+    // Exactly what sideName() makes: "." + part of the original (never empty) + ".orvane-"
+    // + 8 characters of uniqueSuffix() + ".tmp" or ".orig".
+    constexpr std::string_view kMark = ".orvane-";
+    constexpr std::size_t kSuffix = 8;
+    if (name.ends_with(".tmp"))
+        name.remove_suffix(4);
+    else if (name.ends_with(".orig"))
+        name.remove_suffix(5);
+    else
+        return false;
+    if (name.size() < 2 + kMark.size() + kSuffix || name.front() != '.')
+        return false;
+    const std::string_view suffix = name.substr(name.size() - kSuffix);
+    if (!std::all_of(suffix.begin(), suffix.end(), isSuffixChar))
+        return false;
+    name.remove_suffix(kSuffix);
+    return name.ends_with(kMark);
+}
+
+namespace {
 
 // Creates a new file beside the original (never reusing a name that exists), mode 0600.
 int createSideFile(const Folder &folder, std::string_view original, std::string_view kind,

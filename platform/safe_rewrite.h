@@ -35,6 +35,11 @@ enum class RewriteMode : std::uint8_t {
     InPlace, // original overwritten behind a safety copy
 };
 
+// True for a name of the temporary files and safety copies SafeRewrite makes
+// (".<name>.orvane-XXXXXXXX.tmp" / ".orig"): one left behind by a crash must not be edited
+// by a later run as if it were the user's file.
+bool isRewriteLeftoverName(std::string_view name);
+
 class SafeRewrite
 {
 public:

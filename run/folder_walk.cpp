@@ -268,7 +268,10 @@ void FolderWalk::markPasses(const FolderListing &listing, std::vector<char> &pas
     passes.assign(listing.size(), 0);
     for (std::size_t i = 0; i < listing.size(); ++i) {
         const EntryKind kind = listing.kind(i);
-        if (kind != EntryKind::Folder && MaskMatches(listing.nameView(i), m_settings.Mask))
+        // Our own temporary files and safety copies, left by a crash, count as failing the
+        // mask: editing one would change what a recovery needs.
+        if (kind != EntryKind::Folder && MaskMatches(listing.nameView(i), m_settings.Mask)
+            && !platform::isRewriteLeftoverName(listing.nameView(i)))
             passes[i] = 1;
     }
 }
@@ -490,6 +493,8 @@ bool FolderWalk::resolveLink(const Folder &folder, const char *name, Folder &tar
         return false;
     const std::size_t slash = real.rfind('/');
     targetName = real.substr(slash + 1);
+    if (platform::isRewriteLeftoverName(targetName))
+        return false;
     if (!targetFolder.open(slash == 0 ? std::string("/") : real.substr(0, slash), m_error,
                            Links::NoFollow)) {
         report(m_error);

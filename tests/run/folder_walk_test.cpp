@@ -294,6 +294,50 @@ TEST(FolderWalk, StopBeforeTheWalkStartsReadsAndWritesNothing)
     EXPECT_EQ(tree.read("sub/two.txt"), "cat");
 }
 
+// Temporary files and safety copies left behind by a crash are not the user's files: a run
+// with a mask that takes them in neither edits nor lists them. Names that merely look alike
+// are ordinary files.
+TEST(FolderWalk, LeftoverTemporaryFilesAndSafetyCopiesAreLeftAlone)
+{
+    TempTree tree;
+    const std::vector<std::string> leftovers = {".page.htm.orvane-ab12cd34.tmp",
+                                                "sub/.a.txt.orvane-0000zzzz.orig"};
+    const std::vector<std::string> lookAlikes = {"page.htm.orvane-ab12cd34.tmp",
+                                                 ".page.htm.orvane-ab12cd3.tmp",
+                                                 ".page.htm.orvane-AB12CD34.tmp",
+                                                 ".orvane-ab12cd34.tmp"};
+    for (const std::string &name : leftovers)
+        tree.write(name, "cat");
+    for (const std::string &name : lookAlikes)
+        tree.write(name, "cat");
+    std::vector<struct stat> before;
+    for (const std::string &name : leftovers)
+        before.push_back(tree.stat(name));
+
+    for (const char *mask : {"*.*", "*.tmp"}) {
+        SCOPED_TRACE(mask);
+        RunState state;
+        RecordingSink sink;
+        FakeFacts facts;
+        RunSettings settings = test::settingsFor(tree.root(), ActionKind::InsertAfter, "cat", "!");
+        settings.Mask = mask;
+        ExecuteRun(settings, state, sink, facts);
+        std::set<std::string> listed;
+        for (const ResultRow &row : sink.rows)
+            listed.insert(row.FileName);
+        EXPECT_EQ(listed.size(), lookAlikes.size());
+        for (std::size_t i = 0; i < leftovers.size(); ++i) {
+            const std::string base = leftovers[i].substr(leftovers[i].rfind('/') + 1);
+            EXPECT_EQ(listed.count(base), 0u) << base;
+            EXPECT_EQ(tree.read(leftovers[i]), "cat") << leftovers[i];
+            EXPECT_EQ(tree.stat(leftovers[i]).st_ino, before[i].st_ino);
+            EXPECT_EQ(tree.stat(leftovers[i]).st_mtim.tv_nsec, before[i].st_mtim.tv_nsec);
+        }
+    }
+    for (const std::string &name : lookAlikes)
+        EXPECT_EQ(tree.read(name), "cat!!") << name; // edited by both runs
+}
+
 TEST(FolderWalk, ClearDuringARunEmptiesTheListAndTheRunGoesOn)
 {
     TempTree tree;
