@@ -162,9 +162,10 @@ bool syncFolder(const Folder &folder, FsError &error);
 // durable in one go, which costs about as much as one fsync, not one per file.
 bool syncFileSystem(const Folder &folder, FsError &error);
 
-// Reads whole regular files, one at a time, into a buffer reused from file to file; files at
-// or above mapThreshold() are mapped instead of copied. The file stays open (and mapped)
-// until the next read() or close(), so a SafeRewrite can copy its attributes and check it.
+// Reads whole regular files, one at a time, into a buffer reused from file to file (never
+// mapped: a file truncated meanwhile by another program would kill the process). The file
+// stays open until the next read() or close(), so a SafeRewrite can copy its attributes and
+// check it. A buffer grown past 64 MiB is given back on close().
 class FileReader
 {
 public:
@@ -178,7 +179,7 @@ public:
     // appeared since the listing is refused at once, never waited on), and reads it whole.
     bool read(const Folder &folder, const char *name, FsError &error,
               Links links = Links::NoFollow);
-    void close(); // closes the file and drops a mapping; the buffer is kept for reuse
+    void close(); // closes the file; a buffer up to 64 MiB is kept for reuse
 
     std::string_view content() const { return {m_data, m_size}; }
     // The facts of the open file at the time it was read (stamp() for the changed check).
@@ -186,8 +187,6 @@ public:
     int fd() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
 
-    std::size_t mapThreshold() const { return m_mapThreshold; }
-    void setMapThreshold(std::size_t bytes) { m_mapThreshold = bytes; }
     // Gives back buffer memory above `bytes` (after a very large file was read).
     void trimBuffer(std::size_t bytes);
 
@@ -198,9 +197,7 @@ private:
     std::size_t m_size = 0;
     char *m_buffer = nullptr;
     std::size_t m_capacity = 0;
-    void *m_map = nullptr;
-    std::size_t m_mapLength = 0;
-    std::size_t m_mapThreshold = std::size_t(64) << 20;
+    static constexpr std::size_t kKeptAfterClose = std::size_t(64) << 20;
 };
 
 } // namespace orvane::platform

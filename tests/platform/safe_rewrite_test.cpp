@@ -60,13 +60,12 @@ class SafeRewriteTest : public TempFolder
 protected:
     // Reads `name` and rewrites it with `bytes` in pieces, up to and including install().
     bool rewrite(const std::string &folderPath, const char *name, const std::string &bytes,
-                 FsError &error, RewriteMode *mode = nullptr, std::size_t mapThreshold = 64 << 20)
+                 FsError &error, RewriteMode *mode = nullptr)
     {
         Folder folder;
         if (!folder.open(folderPath, error))
             return false;
         FileReader reader;
-        reader.setMapThreshold(mapThreshold);
         if (!reader.read(folder, name, error))
             return false;
         SafeRewrite writer(kBuffer);
@@ -141,13 +140,11 @@ TEST_F(SafeRewriteTest, HardLinkedFileIsRewrittenInPlace)
     {
         const char *label;
         std::size_t oldSize, newSize;
-        std::size_t mapThreshold;
     };
     const Case cases[] = {
-        {"grows", 5000, 20000, 64 << 20},
-        {"shrinks", 20000, 300, 64 << 20},
-        {"to empty", 5000, 0, 64 << 20},
-        {"mapped original", 20000, 9000, 1},
+        {"grows", 5000, 20000},
+        {"shrinks", 20000, 300},
+        {"to empty", 5000, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
@@ -159,7 +156,7 @@ TEST_F(SafeRewriteTest, HardLinkedFileIsRewrittenInPlace)
 
         FsError error;
         RewriteMode how{};
-        ASSERT_TRUE(rewrite(root(), "page.htm", pattern(c.newSize, 2), error, &how, c.mapThreshold))
+        ASSERT_TRUE(rewrite(root(), "page.htm", pattern(c.newSize, 2), error, &how))
             << error.reason;
         EXPECT_EQ(how, RewriteMode::InPlace);
         EXPECT_EQ(readFile(path("sub/other.htm")), pattern(c.newSize, 2));
@@ -192,7 +189,7 @@ TEST_F(SafeRewriteTest, OwnerThatCannotBeSetMeansInPlace)
 }
 
 // Every failing step, at every call of it, leaves the original byte for byte and no file
-// beside it. The same with a hard-linked original (in-place path) and a mapped one.
+// beside it. The same with a hard-linked original (in-place path).
 TEST_F(SafeRewriteTest, AnyFailureLeavesOriginalIntact)
 {
     const bool xattrs = [&] {
@@ -205,12 +202,10 @@ TEST_F(SafeRewriteTest, AnyFailureLeavesOriginalIntact)
     {
         const char *label;
         bool hardLink;
-        std::size_t mapThreshold;
     };
     const Scenario scenarios[] = {
-        {"rename", false, 64 << 20},
-        {"in place", true, 64 << 20},
-        {"in place, mapped", true, 1},
+        {"rename", false},
+        {"in place", true},
     };
     const FaultOp ops[] = {FaultOp::OpenWrite, FaultOp::Write,    FaultOp::Sync,
                            FaultOp::Rename,    FaultOp::Chown,    FaultOp::Chmod,
@@ -242,7 +237,7 @@ TEST_F(SafeRewriteTest, AnyFailureLeavesOriginalIntact)
                 bool ok;
                 {
                     FailDevice fail(op, nth, EIO);
-                    ok = rewrite(dir, "doc.txt", replacement, error, nullptr, s.mapThreshold);
+                    ok = rewrite(dir, "doc.txt", replacement, error);
                     if (nth == 0)
                         count = fail.calls(op);
                 }
@@ -422,7 +417,6 @@ TEST_F(SafeRewriteTest, PendingRewritesOfAFolderShareOneFolderSync)
     FsError error;
     ASSERT_TRUE(folder.open(root(), error));
     FileReader reader;
-    reader.setMapThreshold(1); // mapped: each mapping is gone once the reader moves on
     std::vector<std::unique_ptr<SafeRewrite>> writers;
     for (const auto &name : names) {
         ASSERT_TRUE(reader.read(folder, name.c_str(), error)) << error.reason;
