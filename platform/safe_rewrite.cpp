@@ -104,8 +104,9 @@ int createSideFile(const Folder &folder, std::string_view original, std::string_
     return -1;
 }
 
-// write() until every byte is out: short writes continue, EINTR retries.
-bool writeAll(int fd, const char *data, std::size_t size)
+// Writes until every byte is out: short writes continue, EINTR retries. A negative offset
+// writes at the file position (write), any other at that offset (pwrite).
+bool writeFully(int fd, const char *data, std::size_t size, off_t offset)
 {
     while (size > 0) {
         ssize_t n;
@@ -113,7 +114,7 @@ bool writeAll(int fd, const char *data, std::size_t size)
             errno = fault;
             n = -1;
         } else {
-            n = ::write(fd, data, size);
+            n = offset < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, offset);
         }
         if (n < 0) {
             if (errno == EINTR)
@@ -126,34 +127,20 @@ bool writeAll(int fd, const char *data, std::size_t size)
         }
         data += n;
         size -= std::size_t(n);
+        if (offset >= 0)
+            offset += n;
     }
     return true;
 }
 
+bool writeAll(int fd, const char *data, std::size_t size)
+{
+    return writeFully(fd, data, size, -1);
+}
+
 bool pwriteAll(int fd, const char *data, std::size_t size, off_t offset)
 {
-    while (size > 0) {
-        ssize_t n;
-        if (int fault = injectedFault(FaultOp::Write)) {
-            errno = fault;
-            n = -1;
-        } else {
-            n = ::pwrite(fd, data, size, offset);
-        }
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= std::size_t(n);
-        offset += n;
-    }
-    return true;
+    return writeFully(fd, data, size, offset);
 }
 
 // Copies `size` bytes from the start of `from` to the start of `to` through `buffer`.
