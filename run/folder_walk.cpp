@@ -135,7 +135,7 @@ void FolderWalk::run()
     reportFolderSyncFailures(true);
 }
 
-void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth, bool listedAhead)
+void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth, Ahead *listedAhead)
 {
     if (m_listings.size() <= depth) {
         m_listings.push_back(std::make_unique<FolderListing>());
@@ -145,9 +145,8 @@ void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth, bool listed
     m_folderAt[depth] = &folder;
     if (listedAhead) {
         // Listed and queued while the walk was on the files before: take it over.
-        std::swap(m_listings[depth], m_ahead.listing);
-        std::swap(m_passes, m_ahead.passes);
-        m_ahead.valid = false;
+        std::swap(m_listings[depth], listedAhead->listing);
+        std::swap(m_passes, listedAhead->passes);
     } else if (!m_listings[depth]->read(folder, m_error)) {
         report(m_error);
         writeSummary();
@@ -178,18 +177,19 @@ void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth, bool listed
                 continue;
             }
             m_subAt[depth] = i;
-            if (m_ahead.valid && m_ahead.parentDepth == depth && m_ahead.entry == i) {
-                if (m_ahead.outcome != Ahead::Listed) {
-                    m_ahead.valid = false;
-                    report(m_ahead.error);
+            if (!m_aheads.empty() && m_aheads.front().parentDepth == depth
+                && m_aheads.front().entry == i) {
+                Ahead taken = std::move(m_aheads.front());
+                m_aheads.pop_front();
+                if (taken.outcome != Ahead::Listed) {
+                    report(taken.error);
                     // A folder that opened but could not be listed still ends with a summary.
-                    if (m_ahead.outcome == Ahead::ListFailed)
+                    if (taken.outcome == Ahead::ListFailed)
                         writeSummary();
                     continue;
                 }
-                std::unique_ptr<Folder> subfolder = std::move(m_ahead.folder);
                 m_ancestors.push_back(id);
-                WalkFolder(*subfolder, depth + 1, true);
+                WalkFolder(*taken.folder, depth + 1, &taken);
                 m_ancestors.pop_back();
                 continue;
             }
@@ -220,7 +220,7 @@ bool FolderWalk::visitFiles(const Folder &folder, const FolderListing &listing,
             dropAhead();
             queueFiles(folder, listing, m_candidates, m_passes);
         }
-        listAhead(listing, depth);
+        listAhead(depth);
     } else if (!queued) {
         dropAhead();
         markPasses(listing, m_passes);
@@ -290,77 +290,98 @@ void FolderWalk::queueFiles(const Folder &folder, const FolderListing &listing,
     m_pipeline->add(folder, candidates);
 }
 
-void FolderWalk::listAhead(const FolderListing &listing, std::size_t depth)
+void FolderWalk::listAhead(std::size_t depth)
 {
     if (!m_settings.IncludeSubfolders)
         return;
-    // The next folder the walk enters: this one's first subfolder, or else the next
-    // subfolder of the nearest folder above that has one.
-    std::size_t parentDepth = depth;
-    std::size_t entry = listing.size();
-    for (std::size_t j = 0; j < listing.size(); ++j) {
-        if (listing.kind(j) == EntryKind::Folder) {
-            entry = j;
-            break;
-        }
-    }
-    while (entry == m_listings[parentDepth]->size() && parentDepth > 0) {
-        --parentDepth;
-        const FolderListing &up = *m_listings[parentDepth];
-        entry = up.size();
-        for (std::size_t j = m_subAt[parentDepth] + 1; j < up.size(); ++j) {
-            if (up.kind(j) == EntryKind::Folder) {
-                entry = j;
-                break;
-            }
-        }
-    }
-    const FolderListing &parentListing = *m_listings[parentDepth];
-    if (entry >= parentListing.size())
+    // Enough work ahead for the workers and for each batched sync to cover many files,
+    // without holding many folders open.
+    constexpr std::size_t maxFolders = 16;
+    constexpr std::size_t maxFiles = 512;
+    if (m_aheads.size() >= maxFolders || m_pipeline->pending() >= maxFiles)
         return;
 
-    // The same checks the walk makes when it gets there; it makes them again then.
-    const Folder &parent = *m_folderAt[parentDepth];
-    platform::FsError ignored; // the walk looks again when it gets there, and reports
-    FileStat stat;
-    if (!platform::statAt(parent, parentListing.name(entry), Links::NoFollow, stat, ignored))
-        return;
-    const FileId id{stat.dev, stat.ino};
-    const auto ancestorsEnd = m_ancestors.begin() + std::ptrdiff_t(parentDepth + 1);
-    if (std::find(m_ancestors.begin(), ancestorsEnd, id) != ancestorsEnd)
-        return;
-    if (!m_ahead.folder)
-        m_ahead.folder = std::make_unique<Folder>();
-    if (!m_ahead.listing)
-        m_ahead.listing = std::make_unique<FolderListing>();
-    m_ahead.parentDepth = parentDepth;
-    m_ahead.entry = entry;
-    m_ahead.valid = true;
-    m_ahead.error.clear();
-    // A failure is kept for the walk to report when it gets there, exactly as if it had
-    // opened or listed the folder itself then.
-    if (!m_ahead.folder->openAt(parent, parentListing.name(entry), m_ahead.error)) {
-        m_ahead.outcome = Ahead::OpenFailed;
-        return;
+    // Where the walk stands once it is past what is already listed ahead.
+    m_plan.clear();
+    for (std::size_t k = 0; k <= depth; ++k)
+        m_plan.push_back({m_folderAt[k], m_listings[k].get(), k < depth ? m_subAt[k] : SIZE_MAX,
+                          m_ancestors[k], true});
+    for (const Ahead &ahead : m_aheads) {
+        m_plan.resize(ahead.parentDepth + 1);
+        m_plan.back().sub = ahead.entry;
+        m_plan.push_back({ahead.folder.get(), ahead.listing.get(), SIZE_MAX, ahead.id,
+                          ahead.outcome == Ahead::Listed});
     }
-    if (!m_ahead.listing->read(*m_ahead.folder, m_ahead.error)) {
-        m_ahead.outcome = Ahead::ListFailed;
-        m_ahead.folder.reset();
-        return;
+
+    while (m_aheads.size() < maxFolders && m_pipeline->pending() < maxFiles) {
+        // Nothing is listed or queued after Stop.
+        if (!m_state.Running.load())
+            return;
+        // The next folder the walk enters: the last planned folder's first subfolder, or
+        // else the next subfolder of the nearest folder above that has one.
+        std::size_t entry = SIZE_MAX;
+        while (!m_plan.empty()) {
+            PlanFrame &frame = m_plan.back();
+            if (frame.listed) {
+                for (std::size_t j = frame.sub + 1; j < frame.listing->size(); ++j) {
+                    if (frame.listing->kind(j) == EntryKind::Folder) {
+                        entry = j;
+                        break;
+                    }
+                }
+            }
+            if (entry != SIZE_MAX)
+                break;
+            m_plan.pop_back();
+        }
+        if (m_plan.empty())
+            return;
+        PlanFrame &parent = m_plan.back();
+        const std::size_t parentDepth = m_plan.size() - 1;
+        const FolderListing &parentListing = *parent.listing;
+
+        // The same checks the walk makes when it gets there; it makes them again then.
+        platform::FsError ignored; // the walk looks again when it gets there, and reports
+        FileStat stat;
+        if (!platform::statAt(*parent.folder, parentListing.name(entry), Links::NoFollow, stat,
+                              ignored))
+            return;
+        const FileId id{stat.dev, stat.ino};
+        for (const PlanFrame &frame : m_plan) {
+            if (frame.id == id)
+                return;
+        }
+        parent.sub = entry;
+
+        Ahead &ahead = m_aheads.emplace_back();
+        ahead.folder = std::make_unique<Folder>();
+        ahead.listing = std::make_unique<FolderListing>();
+        ahead.parentDepth = parentDepth;
+        ahead.entry = entry;
+        ahead.id = id;
+        // A failure is kept for the walk to report when it gets there, exactly as if it had
+        // opened or listed the folder itself then.
+        if (!ahead.folder->openAt(*parent.folder, parentListing.name(entry), ahead.error)) {
+            ahead.outcome = Ahead::OpenFailed;
+        } else if (!ahead.listing->read(*ahead.folder, ahead.error)) {
+            ahead.outcome = Ahead::ListFailed;
+            ahead.folder.reset();
+        } else {
+            ahead.outcome = Ahead::Listed;
+            queueFiles(*ahead.folder, *ahead.listing, ahead.candidates, ahead.passes);
+        }
+        m_plan.push_back({ahead.folder.get(), ahead.listing.get(), SIZE_MAX, id,
+                          ahead.outcome == Ahead::Listed});
     }
-    m_ahead.outcome = Ahead::Listed;
-    queueFiles(*m_ahead.folder, *m_ahead.listing, m_ahead.candidates, m_ahead.passes);
 }
 
 void FolderWalk::dropAhead()
 {
-    if (!m_ahead.valid)
+    if (m_aheads.empty())
         return;
-    // Its files are the only ones still queued: the walk is past the files before.
-    if (m_ahead.outcome == Ahead::Listed)
-        m_pipeline->reset();
-    m_ahead.valid = false;
-    m_ahead.folder.reset();
+    // Their files are the only ones still queued: the walk is past the files before.
+    m_pipeline->reset();
+    m_aheads.clear();
 }
 
 void FolderWalk::commitFile(const Folder &folder, const char *name, FilePipeline::Slot &slot)

@@ -11,6 +11,7 @@
 #include "run/folder_syncer.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <memory_resource>
 #include <string>
@@ -44,8 +45,10 @@ private:
         }
     };
 
-    // `listedAhead`: the folder is the one listed ahead (m_ahead), its files already queued.
-    void WalkFolder(const platform::Folder &folder, std::size_t depth, bool listedAhead = false);
+    struct Ahead;
+    // `listedAhead`: the folder was listed ahead, its files already queued.
+    void WalkFolder(const platform::Folder &folder, std::size_t depth,
+                    Ahead *listedAhead = nullptr);
     // Visits the folder's own files; false when Stop was met before a further file.
     bool visitFiles(const platform::Folder &folder, const platform::FolderListing &listing,
                     std::size_t depth, bool queued);
@@ -56,9 +59,10 @@ private:
     // Queues the folder's regular files that pass the mask; notes which entries pass.
     void queueFiles(const platform::Folder &folder, const platform::FolderListing &listing,
                     std::vector<const char *> &candidates, std::vector<char> &passes);
-    // Opens and lists the folder the walk will enter after this one's files, and queues its
-    // files, so the workers go on past the end of this folder.
-    void listAhead(const platform::FolderListing &listing, std::size_t depth);
+    // Opens and lists the next folders the walk will enter after this one's files, in walk
+    // order, and queues their files, so the workers go on past the end of this folder and
+    // each batched sync covers more files.
+    void listAhead(std::size_t depth);
     void dropAhead();
     // The result of a regular file the pipeline read, matched and prepared: the decisions
     // and the install are made here, in walk order.
@@ -115,12 +119,12 @@ private:
     // Per depth: the open folder, and the entry of the subfolder being walked.
     std::vector<const platform::Folder *> m_folderAt;
     std::vector<std::size_t> m_subAt;
-    // The next folder of the walk, opened and listed ahead, its files queued.
+    // The next folders of the walk, opened and listed ahead in walk order, their files queued.
     struct Ahead
     {
         enum Outcome : std::uint8_t { Listed, OpenFailed, ListFailed };
-        bool valid = false;
         Outcome outcome = Listed;
+        FileId id{};
         platform::FsError error; // reported when the walk gets there, as it would have met it
         std::size_t parentDepth = 0;
         std::size_t entry = 0;
@@ -129,7 +133,18 @@ private:
         std::vector<const char *> candidates;
         std::vector<char> passes;
     };
-    Ahead m_ahead;
+    std::deque<Ahead> m_aheads;
+    // The path the walk will take, rebuilt for each listAhead: the walk's open folders, then
+    // the folders listed ahead on the way. `sub`: the entry gone into, SIZE_MAX for none yet.
+    struct PlanFrame
+    {
+        const platform::Folder *folder;
+        const platform::FolderListing *listing;
+        std::size_t sub;
+        FileId id;
+        bool listed; // false: could not be listed, so there is nothing to go into
+    };
+    std::vector<PlanFrame> m_plan;
     // Folder syncs after renames, in the background; the run waits for them before its end.
     FolderSyncer m_folderSyncer;
     std::vector<platform::FsError> m_syncErrors;
