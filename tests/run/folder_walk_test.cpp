@@ -212,6 +212,67 @@ TEST(FolderWalk, StopAfterEachFileWindsDownExactly)
     }
 }
 
+// More folders than the walk lists ahead, nested and side by side, some empty or holding
+// only subfolders: the order, the summaries and the wind-down after a Stop are those of the
+// sequential walk, and no file after the Stop is written.
+TEST(FolderWalk, ManyFoldersListedAheadKeepTheWalkOrder)
+{
+    const auto makeTree = [](const TempTree &tree, std::vector<std::string> &files) {
+        int n = 0;
+        const auto add = [&](const std::string &folder, int count) {
+            for (int i = 0; i < count; ++i, ++n) {
+                files.push_back(join(folder, "f" + std::to_string(n) + ".txt"));
+                tree.write(files.back(), n % 2 ? "a cat" : "a dog");
+            }
+        };
+        add("", 2);
+        for (int t = 0; t < 6; ++t) {
+            const std::string top = "t" + std::to_string(t);
+            add(top, t % 3);
+            for (int u = 0; u < 5; ++u)
+                add(top + "/u" + std::to_string(u), (t + u) % 4);
+            add(top + "/u1/v/w/x", 3);
+            tree.mkdir(top + "/u2/empty");
+        }
+    };
+    std::vector<std::string> files;
+    {
+        TempTree sizing;
+        makeTree(sizing, files);
+    }
+    const int fileCount = static_cast<int>(files.size());
+    for (int stopAfter : {-1, 1, 2, 3, 17, fileCount / 2, fileCount - 1}) {
+        SCOPED_TRACE("stop after file " + std::to_string(stopAfter));
+        TempTree tree;
+        files.clear();
+        makeTree(tree, files);
+        const RunSettings settings =
+            test::settingsFor(tree.root(), ActionKind::ReplaceWith, "cat", "dog");
+        ExpectedRun expected{tree, settings, {".txt"}, stopAfter};
+        expected.walk("");
+
+        RunState state;
+        RecordingSink sink;
+        int filesSeen = 0;
+        sink.afterPanel2 = [&](int) {
+            if (sink.panel1.starts_with("/") && ++filesSeen == stopAfter)
+                StopRun(state);
+        };
+        FakeFacts facts;
+        ExecuteRun(settings, state, sink, facts);
+
+        EXPECT_EQ(shortEvents(sink), expected.events);
+        EXPECT_EQ(state.ChangedCount, expected.changed);
+        EXPECT_EQ(state.ScannedCount, expected.scanned);
+        EXPECT_TRUE(sink.failures.empty());
+        // File n held "a cat" when n is odd; only those the walk reached were rewritten.
+        for (std::size_t n = 0; n < files.size(); ++n)
+            EXPECT_EQ(tree.read(files[n]),
+                      n % 2 && !expected.changedFiles.count(files[n]) ? "a cat" : "a dog")
+                << files[n];
+    }
+}
+
 TEST(FolderWalk, StopInTheSearchPathsOwnFilesLeavesTheLastPathShown)
 {
     TempTree tree;
