@@ -174,6 +174,19 @@ TEST(FolderWalk, FilesBeforeSubfoldersDepthFirstWithASummaryPerFolder)
     }
 }
 
+// Runs the walk and presses Stop after the stopAfter-th file it visits (never when negative).
+static void runStoppingAfter(const RunSettings &settings, int stopAfter, RunState &state,
+                             RecordingSink &sink)
+{
+    int filesSeen = 0;
+    sink.afterPanel2 = [&](int) {
+        if (sink.panel1.starts_with("/") && ++filesSeen == stopAfter)
+            StopRun(state);
+    };
+    FakeFacts facts;
+    ExecuteRun(settings, state, sink, facts);
+}
+
 // Stop pressed after each possible file: inside the search path's own files, inside a
 // subfolder, inside a folder reached through a folder without files. Every case must
 // wind down exactly like the expected run, and nothing may be touched after the Stop.
@@ -194,13 +207,7 @@ TEST(FolderWalk, StopAfterEachFileWindsDownExactly)
 
         RunState state;
         RecordingSink sink;
-        int filesSeen = 0;
-        sink.afterPanel2 = [&](int) {
-            if (sink.panel1.starts_with("/") && ++filesSeen == stopAfter)
-                StopRun(state);
-        };
-        FakeFacts facts;
-        ExecuteRun(settings, state, sink, facts);
+        runStoppingAfter(settings, stopAfter, state, sink);
 
         EXPECT_EQ(shortEvents(sink), expected.events);
         EXPECT_FALSE(state.Running);
@@ -253,13 +260,7 @@ TEST(FolderWalk, ManyFoldersListedAheadKeepTheWalkOrder)
 
         RunState state;
         RecordingSink sink;
-        int filesSeen = 0;
-        sink.afterPanel2 = [&](int) {
-            if (sink.panel1.starts_with("/") && ++filesSeen == stopAfter)
-                StopRun(state);
-        };
-        FakeFacts facts;
-        ExecuteRun(settings, state, sink, facts);
+        runStoppingAfter(settings, stopAfter, state, sink);
 
         EXPECT_EQ(shortEvents(sink), expected.events);
         EXPECT_EQ(state.ChangedCount, expected.changed);
