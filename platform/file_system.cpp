@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,7 +197,7 @@ bool FolderListing::read(const Folder &folder, FsError &error)
     m_entries.clear();
     m_names.clear();
     if (!m_dents)
-        m_dents = std::make_unique<char[]>(kDentsSize);
+        m_dents = std::make_unique_for_overwrite<char[]>(kDentsSize);
     // A descriptor keeps its position: start from the beginning for a second listing.
     if (::lseek(folder.fd(), 0, SEEK_SET) < 0) {
         error.set(errno, folder.path());
@@ -334,6 +335,20 @@ bool syncFileSystem(const Folder &folder, FsError &error)
     return true;
 }
 
+std::size_t raiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 1024;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? SIZE_MAX : std::size_t(limit.rlim_cur);
+}
+
 // --- FileReader ------------------------------------------------------------------------------
 
 namespace {
@@ -419,6 +434,7 @@ bool FileReader::read(const Folder &folder, const char *name, FsError &error, Li
         return false;
     }
     m_fd = fd;
+    m_followed = links == Links::Follow;
     fillStat(st, m_stat);
 
     // Every file is copied into the buffer, however large: a mapping would kill the process

@@ -162,6 +162,10 @@ bool syncFolder(const Folder &folder, FsError &error);
 // durable in one go, which costs about as much as one fsync, not one per file.
 bool syncFileSystem(const Folder &folder, FsError &error);
 
+// The number of descriptors this process may hold open: the soft limit, raised first to the
+// hard limit (a desktop session often starts programs at 1024 with room above).
+std::size_t raiseOpenFileLimit();
+
 // Reads whole regular files, one at a time, into a buffer reused from file to file (never
 // mapped: a file truncated meanwhile by another program would kill the process). The file
 // stays open until the next read() or close(), so a SafeRewrite can copy its attributes and
@@ -186,12 +190,22 @@ public:
     const FileStat &stat() const { return m_stat; }
     int fd() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
+    // True when the last read() followed a final symbolic link (Links::Follow).
+    bool followedLinks() const { return m_followed; }
+    // Hands the open descriptor to the caller, who closes it; content() stays readable.
+    int releaseFd()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
     // Gives back buffer memory above `bytes` (after a very large file was read).
     void trimBuffer(std::size_t bytes);
 
 private:
     int m_fd = -1;
+    bool m_followed = false;
     FileStat m_stat;
     const char *m_data = nullptr;
     std::size_t m_size = 0;

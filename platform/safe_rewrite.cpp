@@ -223,12 +223,24 @@ void closeFd(int &fd)
 
 SafeRewrite::SafeRewrite(std::size_t bufferSize)
     : m_bufferSize(bufferSize < 4096 ? 4096 : bufferSize)
+    , m_ownSize(m_bufferSize)
 {}
+
+void SafeRewrite::lendBuffer(char *buffer, std::size_t size)
+{
+    if (buffer && size >= 4096) {
+        m_buffer = buffer;
+        m_bufferSize = size;
+    } else {
+        m_buffer = m_own;
+        m_bufferSize = m_ownSize;
+    }
+}
 
 SafeRewrite::~SafeRewrite()
 {
     abandon();
-    std::free(m_buffer);
+    std::free(m_own);
 }
 
 void SafeRewrite::fail(int errorCode, std::string_view what)
@@ -240,8 +252,8 @@ void SafeRewrite::fail(int errorCode, std::string_view what)
     m_error.reason = reasonWhile(errorCode, what);
 }
 
-bool SafeRewrite::begin(const Folder &folder, const char *name, const FileReader &original,
-                        FsError &error)
+bool SafeRewrite::begin(const Folder &folder, const char *name, FileReader &original,
+                        FsError &error, Original how)
 {
     abandon();
     m_folder = &folder;
@@ -264,32 +276,40 @@ bool SafeRewrite::begin(const Folder &folder, const char *name, const FileReader
         error.refuse(folder.childPath(m_name), "read-only file (no write permission)");
         return false;
     }
-    if (::geteuid() != 0 && ::faccessat(folder.fd(), name, W_OK, AT_EACCESS) != 0) {
+    // The owner's write bit was checked above; for anyone else the kernel decides (groups,
+    // ACLs).
+    static const uid_t euid = ::geteuid();
+    if (euid != 0 && st.uid != euid
+        && ::faccessat(folder.fd(), name, W_OK, AT_EACCESS) != 0) {
         error.set(errno, folder.childPath(m_name));
         return false;
     }
-    // The name must still be the very file that was read, not a link to it: a rename would
-    // replace the link itself.
-    FileStat now;
-    if (!statAt(folder, name, Links::NoFollow, now, error))
-        return false;
-    if (!sameFile(now, st.stamp())) {
-        error.refuse(folder.childPath(m_name),
-                     now.kind() == EntryKind::Symlink
-                         ? "is a symbolic link: rewrite the file it points to"
-                         : "changed since it was read: not rewritten");
-        return false;
+    // The name must be the very file that was read, not a link to it: a rename would
+    // replace the link itself. A reader that did not follow links opened the name itself;
+    // install() checks again, just before the rename, that it has not changed since.
+    if (original.followedLinks()) {
+        FileStat now;
+        if (!statAt(folder, name, Links::NoFollow, now, error))
+            return false;
+        if (!sameFile(now, st.stamp())) {
+            error.refuse(folder.childPath(m_name),
+                         now.kind() == EntryKind::Symlink
+                             ? "is a symbolic link: rewrite the file it points to"
+                             : "changed since it was read: not rewritten");
+            return false;
+        }
     }
     m_mode = st.nlink > 1 ? RewriteMode::InPlace : RewriteMode::Rename;
 
     if (!m_buffer) {
-        m_buffer = static_cast<char *>(std::malloc(m_bufferSize));
+        m_buffer = m_own = static_cast<char *>(std::malloc(m_bufferSize));
         if (!m_buffer) {
             error.set(ENOMEM, folder.childPath(m_name));
             return false;
         }
     }
-    m_originalFd = ::fcntl(original.fd(), F_DUPFD_CLOEXEC, 0);
+    m_originalFd = how == Original::Take ? original.releaseFd()
+                                          : ::fcntl(original.fd(), F_DUPFD_CLOEXEC, 0);
     if (m_originalFd < 0) {
         error.set(errno, folder.childPath(m_name));
         return false;
@@ -373,12 +393,8 @@ bool SafeRewrite::startSync(FsError &error)
 bool SafeRewrite::copyAttributes(FsError &error)
 {
     const int from = m_originalFd;
-    struct stat st;
-    if (::fstat(from, &st) != 0) {
-        fail(errno, "reading the original's attributes");
-        error = m_error;
-        return false;
-    }
+    // Owner, group and mode as the read found them.
+    const FileStat &st = m_original;
 
     // Owner and group first: chown clears set-user-ID bits, which the mode restores last.
     int chownResult;
@@ -386,7 +402,7 @@ bool SafeRewrite::copyAttributes(FsError &error)
         errno = fault;
         chownResult = -1;
     } else {
-        chownResult = ::fchown(m_tempFd, st.st_uid, st.st_gid);
+        chownResult = ::fchown(m_tempFd, st.uid, st.gid);
     }
     if (chownResult != 0) {
         if (errno == EPERM) {
@@ -462,7 +478,7 @@ bool SafeRewrite::copyAttributes(FsError &error)
         errno = fault;
         chmodResult = -1;
     } else {
-        chmodResult = ::fchmod(m_tempFd, st.st_mode & 07777);
+        chmodResult = ::fchmod(m_tempFd, st.mode & 07777);
     }
     if (chmodResult != 0) {
         fail(errno, "setting the mode of the temporary file");
@@ -599,6 +615,14 @@ bool SafeRewrite::installInPlace(FsError &error)
         return false;
     }
 
+    // Copies go through the rewrite's own buffer: a lent one may be another thread's by now.
+    if (!m_own)
+        m_own = static_cast<char *>(std::malloc(m_ownSize));
+    if (!m_own)
+        return giveUp(ENOMEM, "opening the original for writing");
+    char *const buffer = m_own;
+    const std::size_t bufferSize = m_ownSize;
+
     // The safety copy: the original's bytes (unchanged since they were read, as checked
     // above), durable, and its name durable in the folder, before one byte of the original
     // is touched.
@@ -607,7 +631,7 @@ bool SafeRewrite::installInPlace(FsError &error)
         copyName.clear();
         return giveUp(errno, "creating the safety copy");
     }
-    if (!copyContent(m_originalFd, copy, oldSize, m_buffer, m_bufferSize))
+    if (!copyContent(m_originalFd, copy, oldSize, buffer, bufferSize))
         return giveUp(errno, "writing the safety copy");
     if (!syncFd(copy) || !syncFd(m_folder->fd()))
         return giveUp(errno, "syncing the safety copy");
@@ -625,7 +649,7 @@ bool SafeRewrite::installInPlace(FsError &error)
             return giveUp(errno, "reserving space for the new content");
     }
 
-    if (copyContent(m_tempFd, target, newSize, m_buffer, m_bufferSize)
+    if (copyContent(m_tempFd, target, newSize, buffer, bufferSize)
         && truncateFd(target, off_t(newSize)) && syncFd(target)) {
         closeFd(target);
         closeFd(copy);
@@ -636,7 +660,7 @@ bool SafeRewrite::installInPlace(FsError &error)
 
     // Put the original back from the safety copy.
     const int failure = errno;
-    const bool restored = copyContent(copy, target, oldSize, m_buffer, m_bufferSize)
+    const bool restored = copyContent(copy, target, oldSize, buffer, bufferSize)
                           && truncateFd(target, off_t(oldSize)) && syncFd(target);
     if (restored)
         return giveUp(failure, "writing in place; the original was restored");
@@ -654,6 +678,15 @@ bool SafeRewrite::commit(FsError &error)
     if (!finish(error) || !install(error))
         return false;
     return syncFolder(*m_folder, error);
+}
+
+int SafeRewrite::takeReplacedFd()
+{
+    if (m_tempFd >= 0)
+        return -1; // not installed: abandon() closes it
+    const int fd = m_originalFd;
+    m_originalFd = -1;
+    return fd;
 }
 
 void SafeRewrite::abandon()

@@ -48,14 +48,19 @@ public:
     SafeRewrite(const SafeRewrite &) = delete;
     SafeRewrite &operator=(const SafeRewrite &) = delete;
 
+    // How begin() gets its descriptor of the original.
+    enum class Original : std::uint8_t {
+        Duplicate, // a descriptor of its own; `original` stays open
+        Take,      // the reader's own (releaseFd()); saves a system call per file
+    };
     // Starts rewriting `name` in `folder`, whose content `original` has just read (and still
     // holds open). Refuses a file without the owner's write bit, or, when not root, one the
-    // user may not write; then creates the temporary file. Takes its own descriptor of the
+    // user may not write; then creates the temporary file. Keeps a descriptor of the
     // original and a copy of its facts, so `original` may go on to the next file at once
     // (several rewrites of one folder can be pending, their syncs overlapped); `folder` must
     // stay open until install() or abandon().
-    bool begin(const Folder &folder, const char *name, const FileReader &original,
-               FsError &error);
+    bool begin(const Folder &folder, const char *name, FileReader &original, FsError &error,
+               Original how = Original::Duplicate);
     // Buffers bytes, writing the buffer out whenever it fills (short writes and EINTR
     // handled). After a failure it returns false and ignores further bytes; finish() reports.
     bool append(std::string_view bytes);
@@ -83,6 +88,17 @@ public:
     // Removes the temporary file; the original is untouched. Safe to call at any time.
     void abandon();
 
+    // Writes through `buffer` (of `size` bytes, at least 4 KiB) instead of a buffer of its
+    // own, until lendBuffer(nullptr, 0). The buffer is used only from begin() to finish(), so
+    // a thread can lend one buffer to the rewrites it prepares one after another and leave
+    // their install() to another thread. Null: back to the rewrite's own buffer.
+    void lendBuffer(char *buffer, std::size_t size);
+
+    // After install(): the descriptor of the replaced original, still open, handed to the
+    // caller (-1 when none). Closing the last descriptor of a file that lost its name frees
+    // its blocks, which costs as much as writing a small file; the caller chooses the thread.
+    int takeReplacedFd();
+
     bool active() const { return m_tempFd >= 0; }
     RewriteMode mode() const { return m_mode; }
     // Bytes appended since begin().
@@ -95,8 +111,10 @@ private:
     bool installInPlace(FsError &error);
     void fail(int errorCode, std::string_view what);
 
-    std::size_t m_bufferSize;
-    char *m_buffer = nullptr;
+    std::size_t m_bufferSize;     // of the buffer in use, and of the in-place copy buffer
+    std::size_t m_ownSize;
+    char *m_buffer = nullptr;     // in use: m_own or a lent one
+    char *m_own = nullptr;
     std::size_t m_used = 0;
     std::size_t m_total = 0;
     std::size_t m_synced = 0;

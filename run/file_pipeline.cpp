@@ -1,6 +1,7 @@
 #include "run/file_pipeline.h"
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace orvane {
 
@@ -12,7 +13,7 @@ class PrepareInto final : public RewriteOutput
 {
 public:
     PrepareInto(platform::SafeRewrite &rewrite, const platform::Folder &folder, const char *name,
-                const platform::FileReader &original, platform::FsError &error,
+                platform::FileReader &original, platform::FsError &error,
                 const std::atomic<bool> *running)
         : m_rewrite(rewrite)
         , m_folder(folder)
@@ -22,7 +23,12 @@ public:
         , m_running(running)
     {}
 
-    void begin() override { m_started = m_rewrite.begin(m_folder, m_name, m_original, m_error); }
+    // The rewrite takes the reader's descriptor of the original, not a copy of it.
+    void begin() override
+    {
+        m_started = m_rewrite.begin(m_folder, m_name, m_original, m_error,
+                                    platform::SafeRewrite::Original::Take);
+    }
     // A failed write is remembered by the rewrite and reported by finish(). After a Stop the
     // rest of a large file is not written: the temporary file is dropped anyway.
     void append(std::string_view bytes) override
@@ -42,16 +48,18 @@ private:
     platform::SafeRewrite &m_rewrite;
     const platform::Folder &m_folder;
     const char *m_name;
-    const platform::FileReader &m_original;
+    platform::FileReader &m_original;
     platform::FsError &m_error;
     const std::atomic<bool> *m_running;
     bool m_started = false;
     bool m_stopped = false;
 };
 
-// A reader that once held a very large file gives that memory back, so the window of slots
-// does not keep many large buffers alive.
+// A reader that once held a very large file gives that memory back, so the threads do not
+// keep large buffers alive.
 constexpr std::size_t kKeptBuffer = std::size_t(1) << 20;
+// What a rewrite writes out at a time.
+constexpr std::size_t kWriteBuffer = std::size_t(256) << 10;
 
 // Files written before a sync starts without being asked for.
 constexpr std::uint64_t kSyncBatch = 32;
@@ -83,11 +91,20 @@ FilePipeline::~FilePipeline()
     reset();
     {
         std::lock_guard lock(m_mutex);
+        m_toClose.insert(m_toClose.end(), m_unpublishedCloses.begin(),
+                         m_unpublishedCloses.end());
+        m_unpublishedCloses.clear();
+        for (const std::unique_ptr<Slot> &slot : m_slots) {
+            const int replaced = slot->rewrite.takeReplacedFd();
+            if (replaced >= 0)
+                m_toClose.push_back(replaced);
+        }
         m_quit = true;
     }
     m_workAvailable.notify_all();
     for (std::thread &thread : m_threads)
         thread.join();
+    closeAll(m_toClose); // without workers
     {
         std::lock_guard lock(m_syncMutex);
         m_syncQuit = true;
@@ -151,7 +168,7 @@ FilePipeline::Slot &FilePipeline::take()
             m_states[slotIndex].store(State::Claimed, std::memory_order_relaxed);
             const Task task = m_tasks[index];
             lock.unlock();
-            work(task, slot);
+            work(task, slot, m_walkScratch);
             m_states[slotIndex].store(State::Done, std::memory_order_release);
             return slot;
         }
@@ -180,7 +197,7 @@ bool FilePipeline::helpOnce(std::unique_lock<std::mutex> &lock)
     m_states[later % m_window].store(State::Claimed, std::memory_order_relaxed);
     const Task task = m_tasks[later];
     lock.unlock();
-    work(task, *m_slots[later % m_window]);
+    work(task, *m_slots[later % m_window], m_walkScratch);
     m_states[later % m_window].store(State::Done);
     lock.lock();
     return true;
@@ -191,6 +208,11 @@ void FilePipeline::release()
     if (!m_held)
         return;
     // Workers never touch a slot that is done, so it is released without the lock.
+    if (!m_threads.empty()) {
+        const int replaced = m_held->rewrite.takeReplacedFd();
+        if (replaced >= 0)
+            m_unpublishedCloses.push_back(replaced);
+    }
     releaseSlot(*m_held);
     m_states[m_heldSlot].store(State::Free, std::memory_order_relaxed);
     m_held = nullptr;
@@ -206,8 +228,11 @@ void FilePipeline::publishReleases()
         std::lock_guard lock(m_mutex);
         m_released += m_unpublished;
         m_unpublished = 0;
+        m_toClose.insert(m_toClose.end(), m_unpublishedCloses.begin(),
+                         m_unpublishedCloses.end());
         wake = m_idleWorkers > 0;
     }
+    m_unpublishedCloses.clear();
     if (wake)
         m_workAvailable.notify_all();
 }
@@ -234,14 +259,28 @@ void FilePipeline::workerLoop()
     // A few files per claim, so the lock is taken once for several files.
     constexpr std::size_t kClaim = 4;
     Task tasks[kClaim];
+    Scratch scratch;
+    std::vector<int> closing;
     std::unique_lock lock(m_mutex);
     for (;;) {
         ++m_idleWorkers;
         m_workAvailable.wait(lock, [&] {
-            return m_quit
+            return m_quit || !m_toClose.empty()
                 || (m_nextClaim < m_tasks.size() && m_nextClaim < m_released + m_window);
         });
         --m_idleWorkers;
+        if (!m_toClose.empty()) {
+            // A share of the closes, so that the workers free old files side by side.
+            const std::size_t share = std::max<std::size_t>(
+                m_quit ? m_toClose.size() / m_threads.size() + 1 : 16, 1);
+            const std::size_t take = std::min(share, m_toClose.size());
+            closing.assign(m_toClose.end() - std::ptrdiff_t(take), m_toClose.end());
+            m_toClose.resize(m_toClose.size() - take);
+            lock.unlock();
+            closeAll(closing);
+            lock.lock();
+            continue;
+        }
         if (m_quit)
             return;
         const std::size_t first = m_nextClaim;
@@ -255,7 +294,7 @@ void FilePipeline::workerLoop()
         m_busy.fetch_add(count);
         lock.unlock();
         for (std::size_t i = 0; i < count; ++i) {
-            work(tasks[i], *m_slots[(first + i) % m_window]);
+            work(tasks[i], *m_slots[(first + i) % m_window], scratch);
             // Done before the look at m_waiting (both sequentially consistent): either the
             // walk sees Done before it sleeps, or this sees it waiting and wakes it.
             m_states[(first + i) % m_window].store(State::Done);
@@ -269,7 +308,14 @@ void FilePipeline::workerLoop()
     }
 }
 
-void FilePipeline::work(const Task &task, Slot &slot)
+void FilePipeline::closeAll(std::vector<int> &fds)
+{
+    for (const int fd : fds)
+        ::close(fd);
+    fds.clear();
+}
+
+void FilePipeline::work(const Task &task, Slot &slot, Scratch &scratch)
 {
     slot.error.clear();
     slot.readOk = false;
@@ -282,26 +328,29 @@ void FilePipeline::work(const Task &task, Slot &slot)
         slot.stopped = true;
         return;
     }
-    if (!slot.reader.read(*task.folder, task.name, slot.error, platform::Links::NoFollow))
+    platform::FileReader &reader = scratch.reader;
+    if (!reader.read(*task.folder, task.name, slot.error, platform::Links::NoFollow)) {
+        reader.trimBuffer(kKeptBuffer);
         return;
+    }
     slot.readOk = true;
-    const std::string_view text = slot.reader.content();
+    slot.stat = reader.stat();
+    const std::string_view text = reader.content();
     if (!m_writes) {
         slot.matched = m_rewriter.matches(text);
     } else {
-        PrepareInto out(slot.rewrite, *task.folder, task.name, slot.reader, slot.error,
-                        m_running);
+        if (!scratch.writeBuffer)
+            scratch.writeBuffer = std::make_unique_for_overwrite<char[]>(kWriteBuffer);
+        slot.rewrite.lendBuffer(scratch.writeBuffer.get(), kWriteBuffer);
+        PrepareInto out(slot.rewrite, *task.folder, task.name, reader, slot.error, m_running);
         slot.matched = m_rewriter.apply(text, out);
         if (out.stopped()) {
             slot.rewrite.abandon();
             slot.matched = false;
             slot.stopped = true;
-            slot.reader.close();
-            return;
-        }
-        // Written here, ahead of the walk, and made durable in a batch with the files around
-        // it; the walk renames it only after that.
-        if (slot.matched) {
+        } else if (slot.matched) {
+            // Written here, ahead of the walk, and made durable in a batch with the files
+            // around it; the walk renames it only after that.
             if (out.started() && slot.rewrite.finish(slot.error, platform::SyncMode::Later)) {
                 slot.prepared = true;
                 joinBatch(*task.folder, slot);
@@ -311,7 +360,8 @@ void FilePipeline::work(const Task &task, Slot &slot)
         }
     }
     // The rewrite holds its own descriptor of the original; the facts read stay for the walk.
-    slot.reader.close();
+    reader.close();
+    reader.trimBuffer(kKeptBuffer);
 }
 
 FilePipeline::Device *FilePipeline::deviceFor(const platform::Folder &folder, std::uint64_t id,
@@ -337,7 +387,7 @@ void FilePipeline::joinBatch(const platform::Folder &folder, Slot &slot)
     {
         std::lock_guard lock(m_syncMutex);
         // The temporary file lies beside the original, on its file system.
-        Device *device = deviceFor(folder, slot.reader.stat().dev, slot.device);
+        Device *device = deviceFor(folder, slot.stat.dev, slot.device);
         if (!device)
             return;
         slot.ticket = ++device->written;
@@ -461,7 +511,6 @@ void FilePipeline::releaseSlot(Slot &slot)
 {
     if (slot.rewrite.active())
         slot.rewrite.abandon();
-    slot.reader.trimBuffer(kKeptBuffer);
     slot.prepared = false;
 }
 

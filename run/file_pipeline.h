@@ -31,8 +31,8 @@ public:
     // What was found and prepared for one file.
     struct Slot
     {
-        platform::FileReader reader; // closed again; its facts are those read
-        platform::SafeRewrite rewrite{std::size_t(256) << 10};
+        platform::FileStat stat; // the file's facts when it was read (readOk)
+        platform::SafeRewrite rewrite; // writes through the preparing thread's buffer
         platform::FsError error; // why readOk or prepared is false
         bool readOk = false;
         bool matched = false;
@@ -95,7 +95,18 @@ private:
     };
     enum class State : unsigned char { Free, Claimed, Done };
 
+    // What a thread reuses from file to file: the content of the file in hand and the
+    // buffer its rewrite streams through. One per thread, not per slot, so memory and page
+    // faults do not grow with the window.
+    struct Scratch
+    {
+        platform::FileReader reader;
+        std::unique_ptr<char[]> writeBuffer;
+    };
+
     void workerLoop();
+    // Closes the descriptors taken from m_toClose (m_mutex not held).
+    static void closeAll(std::vector<int> &fds);
     // Does the next file nobody has claimed, on this thread; false when there is none.
     // Called with m_mutex held, which it releases while working.
     bool helpOnce(std::unique_lock<std::mutex> &lock);
@@ -104,7 +115,7 @@ private:
     // The batch of `device`, made on first use; m_syncMutex held. Null without one.
     struct Device;
     Device *deviceFor(const platform::Folder &folder, std::uint64_t device, std::size_t &index);
-    void work(const Task &task, Slot &slot);
+    void work(const Task &task, Slot &slot, Scratch &scratch);
     void releaseSlot(Slot &slot);
 
     const ActionRewriter &m_rewriter;
@@ -123,6 +134,9 @@ private:
     std::size_t m_nextClaim = 0; // the next task to claim, by a worker or the walk
     std::size_t m_released = 0;  // tasks below this are released: their slots are free
     std::size_t m_idleWorkers = 0;
+    // Descriptors of replaced originals: closing one frees the old file's blocks, so the
+    // workers do it, not the walk.
+    std::vector<int> m_toClose;
     bool m_quit = false;
     // Tasks claimed by workers and not done; and whether the walk waits for one of them.
     // Atomic, so a worker finishing a file takes the lock only when the walk waits.
@@ -134,8 +148,10 @@ private:
     Slot *m_held = nullptr;     // taken last, not released yet
     std::size_t m_heldSlot = 0;
     std::size_t m_unpublished = 0; // releases not yet told to the workers
+    std::vector<int> m_unpublishedCloses; // replaced originals, for the workers to close
     void publishReleases();
     std::vector<std::thread> m_threads;
+    Scratch m_walkScratch; // for the files the walk does itself
 
     // Temporary files are made durable in batches, one syncfs per file system for all the
     // files written since the last one, instead of one fsync each: on most disks a sync

@@ -24,7 +24,7 @@ class RewriteInto final : public RewriteOutput
 {
 public:
     RewriteInto(platform::SafeRewrite &rewrite, const Folder &folder, const char *name,
-                const platform::FileReader &original, platform::FsError &error)
+                platform::FileReader &original, platform::FsError &error)
         : m_rewrite(rewrite)
         , m_folder(folder)
         , m_name(name)
@@ -45,10 +45,29 @@ private:
     platform::SafeRewrite &m_rewrite;
     const Folder &m_folder;
     const char *m_name;
-    const platform::FileReader &m_original;
+    platform::FileReader &m_original;
     platform::FsError &m_error;
     bool m_started = false;
 };
+
+// How far the walk lists ahead of itself: folders opened and listed, files queued for the
+// workers. A sync made while the walk waits covers everything prepared by then, so the
+// further the workers can go, the fewer and fuller the syncs.
+constexpr std::size_t kFoldersAhead = 64;
+constexpr std::size_t kFilesAhead = 2048;
+// Files the workers may have done ahead of the walk.
+constexpr std::size_t kWindow = 512;
+
+// The window within the descriptors the process may open: a prepared rewrite holds two (its
+// temporary file and the original) until installed, a replaced original one until a worker
+// closes it; folders listed ahead and everything else need the rest.
+std::size_t filesAheadWindow()
+{
+    const std::size_t limit = platform::raiseOpenFileLimit();
+    const std::size_t reserved = kFoldersAhead + 256;
+    const std::size_t fits = limit > reserved ? (limit - reserved) / 3 : 0;
+    return std::clamp<std::size_t>(fits, 16, kWindow);
+}
 
 // The search path made absolute, so every row and message names a full path. Only "." and
 // doubled slashes are dropped: ".." is left to the kernel, which knows where links lead.
@@ -125,8 +144,8 @@ void FolderWalk::run()
     // Workers read, match and prepare rewrites ahead of the walk; the walk decides.
     const bool writes = m_settings.Action != ActionKind::JustFind;
     m_pipeline = std::make_unique<FilePipeline>(m_rewriter, writes,
-                                                FilePipeline::defaultWorkers(writes), 128,
-                                                &m_state.Running);
+                                                FilePipeline::defaultWorkers(writes),
+                                                filesAheadWindow(), &m_state.Running);
     m_ancestors.push_back({rootStat.dev, rootStat.ino});
     WalkFolder(root, 0);
     m_ancestors.clear();
@@ -186,11 +205,13 @@ void FolderWalk::WalkFolder(const Folder &folder, std::size_t depth, Ahead *list
                     // A folder that opened but could not be listed still ends with a summary.
                     if (taken.outcome == Ahead::ListFailed)
                         writeSummary();
+                    recycle(taken);
                     continue;
                 }
                 m_ancestors.push_back(id);
                 WalkFolder(*taken.folder, depth + 1, &taken);
                 m_ancestors.pop_back();
+                recycle(taken);
                 continue;
             }
             dropAhead(); // listed ahead for a folder the walk did not enter
@@ -296,8 +317,8 @@ void FolderWalk::listAhead(std::size_t depth)
         return;
     // Enough work ahead for the workers and for each batched sync to cover many files,
     // without holding many folders open.
-    constexpr std::size_t maxFolders = 16;
-    constexpr std::size_t maxFiles = 512;
+    const std::size_t maxFolders = kFoldersAhead;
+    const std::size_t maxFiles = kFilesAhead;
     if (m_aheads.size() >= maxFolders || m_pipeline->pending() >= maxFiles)
         return;
 
@@ -355,7 +376,12 @@ void FolderWalk::listAhead(std::size_t depth)
 
         Ahead &ahead = m_aheads.emplace_back();
         ahead.folder = std::make_unique<Folder>();
-        ahead.listing = std::make_unique<FolderListing>();
+        if (m_spareListings.empty()) {
+            ahead.listing = std::make_unique<FolderListing>();
+        } else {
+            ahead.listing = std::move(m_spareListings.back());
+            m_spareListings.pop_back();
+        }
         ahead.parentDepth = parentDepth;
         ahead.entry = entry;
         ahead.id = id;
@@ -381,7 +407,17 @@ void FolderWalk::dropAhead()
         return;
     // Their files are the only ones still queued: the walk is past the files before.
     m_pipeline->reset();
+    for (Ahead &ahead : m_aheads)
+        recycle(ahead);
     m_aheads.clear();
+}
+
+void FolderWalk::recycle(Ahead &ahead)
+{
+    // A listing keeps its buffers, warm and grown: listing the next folder into it costs no
+    // allocation and no page faults.
+    if (ahead.listing)
+        m_spareListings.push_back(std::move(ahead.listing));
 }
 
 void FolderWalk::commitFile(const Folder &folder, const char *name, FilePipeline::Slot &slot)
@@ -391,7 +427,7 @@ void FolderWalk::commitFile(const Folder &folder, const char *name, FilePipeline
         return;
     }
     // As processFile: a file reached before through another link is left alone.
-    const FileStat &readStat = slot.reader.stat();
+    const FileStat &readStat = slot.stat;
     if (alreadySeen(readStat))
         return;
     remember(readStat);

@@ -134,6 +134,8 @@ private:
         std::vector<char> passes;
     };
     std::deque<Ahead> m_aheads;
+    std::vector<std::unique_ptr<platform::FolderListing>> m_spareListings;
+    void recycle(Ahead &ahead);
     // The path the walk will take, rebuilt for each listAhead: the walk's open folders, then
     // the folders listed ahead on the way. `sub`: the entry gone into, SIZE_MAX for none yet.
     struct PlanFrame

@@ -400,6 +400,64 @@ TEST_F(SafeRewriteTest, ReadOnlyFilesAndLinksAreRefusedBeforeAnyWrite)
     EXPECT_EQ(leftovers(root(), {"target.txt", "link.txt"}), std::vector<std::string>{});
 }
 
+// How the run's worker threads use the layer: the rewrite writes through the thread's own
+// buffer and takes the reader's descriptor; once finished, the thread reuses the buffer for
+// its next file while the install is still to come, and after a rename the replaced
+// original's descriptor goes to whichever thread is to free it.
+TEST_F(SafeRewriteTest, LentBufferAndTakenDescriptorAsTheWorkersUseThem)
+{
+    for (const bool hardLink : {false, true}) {
+        SCOPED_TRACE(hardLink ? "in place" : "rename");
+        const std::string file = path("doc.txt");
+        const std::string before = pattern(20000, 1);
+        const std::string after = pattern(15000, 2);
+        writeFile(file, before);
+        if (hardLink) {
+            ASSERT_EQ(::link(file.c_str(), path("link.txt").c_str()), 0);
+        }
+
+        Folder folder;
+        FsError error;
+        ASSERT_TRUE(folder.open(root(), error));
+        FileReader reader;
+        ASSERT_TRUE(reader.read(folder, "doc.txt", error)) << error.reason;
+        SafeRewrite writer(kBuffer);
+        std::vector<char> lent(kBuffer);
+        writer.lendBuffer(lent.data(), lent.size());
+        ASSERT_TRUE(writer.begin(folder, "doc.txt", reader, error, SafeRewrite::Original::Take))
+            << error.reason;
+        EXPECT_FALSE(reader.isOpen());
+        EXPECT_EQ(reader.content(), before); // still there to stream from
+        for (std::size_t pos = 0; pos < after.size(); pos += 1000)
+            writer.append(std::string_view(after).substr(pos, 1000));
+        ASSERT_TRUE(writer.finish(error)) << error.reason;
+        std::fill(lent.begin(), lent.end(), 'X'); // the thread's next file
+        EXPECT_EQ(writer.takeReplacedFd(), -1);   // nothing replaced yet
+        ASSERT_TRUE(writer.install(error)) << error.reason;
+
+        EXPECT_EQ(readFile(file), after);
+        const int replaced = writer.takeReplacedFd();
+        if (hardLink) {
+            EXPECT_EQ(writer.mode(), RewriteMode::InPlace);
+            EXPECT_EQ(replaced, -1); // the same file, rewritten: nothing to free
+            EXPECT_EQ(readFile(path("link.txt")), after);
+        } else {
+            ASSERT_GE(replaced, 0);
+            struct stat st{};
+            ASSERT_EQ(::fstat(replaced, &st), 0);
+            EXPECT_EQ(st.st_nlink, 0u); // the old file, no longer named
+            EXPECT_EQ(std::size_t(st.st_size), before.size());
+            ::close(replaced);
+            EXPECT_EQ(writer.takeReplacedFd(), -1);
+        }
+        EXPECT_EQ(leftovers(root(), hardLink ? std::vector<std::string>{"doc.txt", "link.txt"}
+                                             : std::vector<std::string>{"doc.txt"}),
+                  std::vector<std::string>{});
+        ::unlink(file.c_str());
+        ::unlink(path("link.txt").c_str());
+    }
+}
+
 // How a fast run uses the layer: one reader goes from file to file while the rewrites of a
 // folder stay pending, then all are synced, renamed, and the folder synced once.
 TEST_F(SafeRewriteTest, PendingRewritesOfAFolderShareOneFolderSync)

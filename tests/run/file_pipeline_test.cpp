@@ -73,7 +73,7 @@ TEST(FilePipeline, ResultsComeInTheOrderAddedAcrossFoldersAndThreads)
             for (std::size_t i = 0; i < made.pointers[f].size(); ++i, ++n) {
                 FilePipeline::Slot &slot = pipeline.take();
                 ASSERT_TRUE(slot.readOk) << slot.error.reason;
-                EXPECT_EQ(slot.reader.stat().size, std::int64_t(contentOf(n).size()));
+                EXPECT_EQ(slot.stat.size, std::int64_t(contentOf(n).size()));
                 EXPECT_EQ(slot.matched, n % 3 == 0) << n;
                 EXPECT_EQ(slot.prepared, n % 3 == 0) << n;
                 // Install every other matched file, as a walk that took them would.

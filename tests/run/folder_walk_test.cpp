@@ -16,7 +16,9 @@
 #include <fcntl.h>
 #include <map>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -484,6 +486,47 @@ TEST(FolderWalk, UnmatchedFilesAreNotWrittenMatchedOnesAreEvenWhenUnchanged)
     EXPECT_EQ(sink.panel1, "Replaced 1 files in 3 files");
     // No temporary file is left behind.
     EXPECT_EQ(tree.allEntries(), (std::vector<std::string>{"empty.txt", "plain.txt", "same.txt"}));
+}
+
+// Work done ahead holds descriptors (a prepared rewrite two, a folder listed ahead one):
+// with few allowed, the run must do less ahead, never fail a file for want of one.
+TEST(FolderWalk, FewDescriptorsAllowedStillRewriteEveryFile)
+{
+    TempTree tree;
+    constexpr int kFolders = 20;
+    constexpr int kFiles = 40;
+    for (int f = 0; f < kFolders; ++f) {
+        for (int i = 0; i < kFiles; ++i)
+            tree.write("d" + std::to_string(f) + "/f" + std::to_string(i) + ".txt", "a cat");
+    }
+    // In a child process: a lowered hard limit cannot be raised again.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit low{160, 160};
+        if (::setrlimit(RLIMIT_NOFILE, &low) != 0)
+            ::_exit(3);
+        RunState state;
+        RecordingSink sink;
+        FakeFacts facts;
+        ExecuteRun(test::settingsFor(tree.root(), ActionKind::ReplaceWith, "cat", "dog"), state,
+                   sink, facts);
+        if (!sink.failures.empty())
+            ::_exit(1);
+        for (int f = 0; f < kFolders; ++f) {
+            for (int i = 0; i < kFiles; ++i) {
+                if (tree.read("d" + std::to_string(f) + "/f" + std::to_string(i) + ".txt")
+                    != "a dog")
+                    ::_exit(2);
+            }
+        }
+        ::_exit(sink.rows.size() == std::size_t(kFolders * kFiles) ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a file failed, 2: a file not rewritten, "
+                                         "3: no lower limit, 4: rows missing";
 }
 
 TEST(FolderWalk, JustFindListsAndCountsButWritesNothing)
