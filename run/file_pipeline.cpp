@@ -1,7 +1,6 @@
 #include "run/file_pipeline.h"
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace orvane {
 
@@ -61,6 +60,11 @@ constexpr std::size_t kKeptBuffer = std::size_t(1) << 20;
 // What a rewrite writes out at a time.
 constexpr std::size_t kWriteBuffer = std::size_t(256) << 10;
 
+// Threads that close replaced originals. Where freeing a file's blocks waits for the disk
+// (a file system mounted with `discard` and no journal trims them there and then), the
+// waits overlap; a disk takes a few at a time.
+constexpr unsigned kClosers = 8;
+
 // Files written before a sync starts without being asked for.
 constexpr std::uint64_t kSyncBatch = 32;
 
@@ -82,8 +86,11 @@ FilePipeline::FilePipeline(const ActionRewriter &rewriter, bool writes, unsigned
     m_threads.reserve(workers);
     for (unsigned i = 0; i < workers; ++i)
         m_threads.emplace_back([this] { workerLoop(); });
-    if (m_writes)
+    if (m_writes) {
         m_syncer = std::thread([this] { syncLoop(); });
+        if (workers > 0)
+            m_closer = std::make_unique<DescriptorCloser>(kClosers);
+    }
 }
 
 FilePipeline::~FilePipeline()
@@ -91,20 +98,11 @@ FilePipeline::~FilePipeline()
     reset();
     {
         std::lock_guard lock(m_mutex);
-        m_toClose.insert(m_toClose.end(), m_unpublishedCloses.begin(),
-                         m_unpublishedCloses.end());
-        m_unpublishedCloses.clear();
-        for (const std::unique_ptr<Slot> &slot : m_slots) {
-            const int replaced = slot->rewrite.takeReplacedFd();
-            if (replaced >= 0)
-                m_toClose.push_back(replaced);
-        }
         m_quit = true;
     }
     m_workAvailable.notify_all();
     for (std::thread &thread : m_threads)
         thread.join();
-    closeAll(m_toClose); // without workers
     {
         std::lock_guard lock(m_syncMutex);
         m_syncQuit = true;
@@ -112,6 +110,14 @@ FilePipeline::~FilePipeline()
     m_syncWanted.notify_all();
     if (m_syncer.joinable())
         m_syncer.join();
+    if (m_closer) {
+        for (const std::unique_ptr<Slot> &slot : m_slots) {
+            const int replaced = slot->rewrite.takeReplacedFd();
+            if (replaced >= 0)
+                m_closer->close(replaced);
+        }
+        m_closer.reset(); // returns once every one is closed
+    }
 }
 
 unsigned FilePipeline::defaultWorkers(bool writes)
@@ -208,10 +214,10 @@ void FilePipeline::release()
     if (!m_held)
         return;
     // Workers never touch a slot that is done, so it is released without the lock.
-    if (!m_threads.empty()) {
+    if (m_closer) {
         const int replaced = m_held->rewrite.takeReplacedFd();
         if (replaced >= 0)
-            m_unpublishedCloses.push_back(replaced);
+            m_closer->close(replaced);
     }
     releaseSlot(*m_held);
     m_states[m_heldSlot].store(State::Free, std::memory_order_relaxed);
@@ -228,11 +234,8 @@ void FilePipeline::publishReleases()
         std::lock_guard lock(m_mutex);
         m_released += m_unpublished;
         m_unpublished = 0;
-        m_toClose.insert(m_toClose.end(), m_unpublishedCloses.begin(),
-                         m_unpublishedCloses.end());
         wake = m_idleWorkers > 0;
     }
-    m_unpublishedCloses.clear();
     if (wake)
         m_workAvailable.notify_all();
 }
@@ -260,27 +263,14 @@ void FilePipeline::workerLoop()
     constexpr std::size_t kClaim = 4;
     Task tasks[kClaim];
     Scratch scratch;
-    std::vector<int> closing;
     std::unique_lock lock(m_mutex);
     for (;;) {
         ++m_idleWorkers;
         m_workAvailable.wait(lock, [&] {
-            return m_quit || !m_toClose.empty()
+            return m_quit
                 || (m_nextClaim < m_tasks.size() && m_nextClaim < m_released + m_window);
         });
         --m_idleWorkers;
-        if (!m_toClose.empty()) {
-            // A share of the closes, so that the workers free old files side by side.
-            const std::size_t share = std::max<std::size_t>(
-                m_quit ? m_toClose.size() / m_threads.size() + 1 : 16, 1);
-            const std::size_t take = std::min(share, m_toClose.size());
-            closing.assign(m_toClose.end() - std::ptrdiff_t(take), m_toClose.end());
-            m_toClose.resize(m_toClose.size() - take);
-            lock.unlock();
-            closeAll(closing);
-            lock.lock();
-            continue;
-        }
         if (m_quit)
             return;
         const std::size_t first = m_nextClaim;
@@ -306,13 +296,6 @@ void FilePipeline::workerLoop()
         }
         lock.lock();
     }
-}
-
-void FilePipeline::closeAll(std::vector<int> &fds)
-{
-    for (const int fd : fds)
-        ::close(fd);
-    fds.clear();
 }
 
 void FilePipeline::work(const Task &task, Slot &slot, Scratch &scratch)

@@ -10,6 +10,7 @@
 // and the slow syncs of many files overlap on the cores and the disk.
 
 #include "platform/file_system.h"
+#include "run/descriptor_closer.h"
 #include "platform/safe_rewrite.h"
 #include "text/text_rewrite.h"
 
@@ -105,8 +106,6 @@ private:
     };
 
     void workerLoop();
-    // Closes the descriptors taken from m_toClose (m_mutex not held).
-    static void closeAll(std::vector<int> &fds);
     // Does the next file nobody has claimed, on this thread; false when there is none.
     // Called with m_mutex held, which it releases while working.
     bool helpOnce(std::unique_lock<std::mutex> &lock);
@@ -134,9 +133,6 @@ private:
     std::size_t m_nextClaim = 0; // the next task to claim, by a worker or the walk
     std::size_t m_released = 0;  // tasks below this are released: their slots are free
     std::size_t m_idleWorkers = 0;
-    // Descriptors of replaced originals: closing one frees the old file's blocks, so the
-    // workers do it, not the walk.
-    std::vector<int> m_toClose;
     bool m_quit = false;
     // Tasks claimed by workers and not done; and whether the walk waits for one of them.
     // Atomic, so a worker finishing a file takes the lock only when the walk waits.
@@ -148,10 +144,11 @@ private:
     Slot *m_held = nullptr;     // taken last, not released yet
     std::size_t m_heldSlot = 0;
     std::size_t m_unpublished = 0; // releases not yet told to the workers
-    std::vector<int> m_unpublishedCloses; // replaced originals, for the workers to close
     void publishReleases();
     std::vector<std::thread> m_threads;
     Scratch m_walkScratch; // for the files the walk does itself
+    // Replaced originals are closed there: freeing an old file's blocks can wait on the disk.
+    std::unique_ptr<DescriptorCloser> m_closer;
 
     // Temporary files are made durable in batches, one syncfs per file system for all the
     // files written since the last one, instead of one fsync each: on most disks a sync

@@ -4,6 +4,7 @@
 // exactly the rows, counts and files a sequential walk gives.
 
 #include "platform/fault_point.h"
+#include "run/descriptor_closer.h"
 #include "run/file_pipeline.h"
 #include "tests/run/run_test_support.h"
 
@@ -11,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,6 +57,34 @@ Folders makeFolders(TempTree &tree, int folders, int count)
             made.pointers[std::size_t(f)].push_back(name.c_str());
     }
     return made;
+}
+
+// The descriptors of replaced originals, handed over as the walk installs files: each one
+// is closed, by the time the closer is gone, however many threads close them.
+TEST(DescriptorCloser, ClosesEveryDescriptorHandedOverBeforeItIsGone)
+{
+    for (const unsigned threads : {0u, 1u, 8u}) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        TempTree tree;
+        std::vector<int> fds;
+        {
+            DescriptorCloser closer(threads);
+            for (int i = 0; i < 200; ++i) {
+                const std::string name = "old" + std::to_string(i) + ".txt";
+                tree.write(name, std::string(5000, 'x'));
+                const int fd = ::open(tree.path(name).c_str(), O_RDONLY | O_CLOEXEC);
+                ASSERT_GE(fd, 0);
+                ASSERT_EQ(::unlink(tree.path(name).c_str()), 0); // as a rename over it would
+                fds.push_back(fd);
+                closer.close(fd);
+            }
+        }
+        for (const int fd : fds) {
+            EXPECT_EQ(::fcntl(fd, F_GETFD), -1) << fd;
+            EXPECT_EQ(errno, EBADF);
+        }
+        EXPECT_TRUE(tree.allEntries().empty());
+    }
 }
 
 TEST(FilePipeline, ResultsComeInTheOrderAddedAcrossFoldersAndThreads)
