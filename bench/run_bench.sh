@@ -138,6 +138,15 @@ bench_replace() {
     python3 "$here/summarize.py" "$out/replace.json" --baseline "rg | sd" \
         --target "orvane-replace-cli=0.5" | tee -a "$report"
     say ""
+    # The same two commands again, turn about, so a slow patch of the machine falls on both.
+    if [[ -n $cli ]]; then
+        say "Turn about (bench/interleave.py), $runs runs each:"
+        say ""
+        python3 "$here/interleave.py" --source "$corpus/site" --work "$work" --runs "$runs" \
+            --baseline "rg | sd" "orvane-replace-cli=${cmds[0]//$(q "$W")/\"\$W\"}" \
+            "rg | sd=${cmds[1]//$(q "$W")/\"\$W\"}" | tee -a "$report"
+        say ""
+    fi
 }
 
 bench_find() {
