@@ -10,8 +10,8 @@
 // and the slow syncs of many files overlap on the cores and the disk.
 
 #include "platform/file_system.h"
-#include "run/descriptor_closer.h"
 #include "platform/safe_rewrite.h"
+#include "run/descriptor_closer.h"
 #include "text/text_rewrite.h"
 
 #include <atomic>

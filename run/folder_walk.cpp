@@ -59,8 +59,8 @@ constexpr std::size_t kFilesAhead = 2048;
 constexpr std::size_t kWindow = 512;
 
 // The window within the descriptors the process may open: a prepared rewrite holds two (its
-// temporary file and the original) until installed, a replaced original one until a worker
-// closes it; folders listed ahead and everything else need the rest.
+// temporary file and the original) until installed, a replaced original one until it is
+// closed; folders listed ahead and everything else need the rest.
 std::size_t filesAheadWindow()
 {
     const std::size_t limit = platform::raiseOpenFileLimit();
@@ -317,9 +317,7 @@ void FolderWalk::listAhead(std::size_t depth)
         return;
     // Enough work ahead for the workers and for each batched sync to cover many files,
     // without holding many folders open.
-    const std::size_t maxFolders = kFoldersAhead;
-    const std::size_t maxFiles = kFilesAhead;
-    if (m_aheads.size() >= maxFolders || m_pipeline->pending() >= maxFiles)
+    if (m_aheads.size() >= kFoldersAhead || m_pipeline->pending() >= kFilesAhead)
         return;
 
     // Where the walk stands once it is past what is already listed ahead.
@@ -334,7 +332,7 @@ void FolderWalk::listAhead(std::size_t depth)
                           ahead.outcome == Ahead::Listed});
     }
 
-    while (m_aheads.size() < maxFolders && m_pipeline->pending() < maxFiles) {
+    while (m_aheads.size() < kFoldersAhead && m_pipeline->pending() < kFilesAhead) {
         // Nothing is listed or queued after Stop.
         if (!m_state.Running.load())
             return;
