@@ -357,6 +357,8 @@ namespace {
 // fault every 4 KiB, which took longer than reading the file itself. `capacity` grows to a
 // whole number of huge pages (at most 2 MiB more than asked).
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+// What one read() asks for: a large file is read in pieces, so a Stop can end its read.
+constexpr std::size_t kReadPiece = std::size_t(16) << 20;
 constexpr std::size_t kHugeFrom = std::size_t(8) << 20;
 
 char *allocateBuffer(std::size_t &capacity)
@@ -403,9 +405,11 @@ void FileReader::trimBuffer(std::size_t bytes)
     }
 }
 
-bool FileReader::read(const Folder &folder, const char *name, FsError &error, Links links)
+bool FileReader::read(const Folder &folder, const char *name, FsError &error, Links links,
+                      const std::atomic<bool> *keepGoing)
 {
     close();
+    m_stopped = false;
     int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     if (links == Links::NoFollow)
         flags |= O_NOFOLLOW;
@@ -470,12 +474,18 @@ bool FileReader::read(const Folder &folder, const char *name, FsError &error, Li
             m_buffer = grown;
             m_capacity = capacity;
         }
+        // Between the pieces of a large file: a Stop need not wait for the rest of it.
+        if (got > 0 && keepGoing && !keepGoing->load(std::memory_order_relaxed)) {
+            m_stopped = true;
+            close();
+            return false;
+        }
         ssize_t n;
         if (int fault = injectedFault(FaultOp::Read)) {
             errno = fault;
             n = -1;
         } else {
-            n = ::read(fd, m_buffer + got, m_capacity - got);
+            n = ::read(fd, m_buffer + got, std::min(m_capacity - got, kReadPiece));
         }
         if (n < 0) {
             if (errno == EINTR)

@@ -6,6 +6,7 @@
 // (path + reason) instead of throwing, so a failing file costs no more than a working one.
 // Names are bytes (any byte but '/' and NUL); paths are UTF-8 or whatever the disk holds.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -181,8 +182,12 @@ public:
     // Opens `name` in `folder` O_RDONLY|O_NONBLOCK|O_CLOEXEC (plus O_NOFOLLOW unless
     // links == Follow), checks with fstat that it is a regular file (a FIFO or device that
     // appeared since the listing is refused at once, never waited on), and reads it whole.
+    // A large file is read in pieces; when `keepGoing` turns false between two, the read
+    // ends there: false, with stopped() true and no error.
     bool read(const Folder &folder, const char *name, FsError &error,
-              Links links = Links::NoFollow);
+              Links links = Links::NoFollow, const std::atomic<bool> *keepGoing = nullptr);
+    // The last read() was given up because `keepGoing` turned false.
+    bool stopped() const { return m_stopped; }
     void close(); // closes the file; a buffer up to 64 MiB is kept for reuse
 
     std::string_view content() const { return {m_data, m_size}; }
@@ -206,6 +211,7 @@ public:
 private:
     int m_fd = -1;
     bool m_followed = false;
+    bool m_stopped = false;
     FileStat m_stat;
     const char *m_data = nullptr;
     std::size_t m_size = 0;

@@ -312,7 +312,9 @@ void FilePipeline::work(const Task &task, Slot &slot, Scratch &scratch)
         return;
     }
     platform::FileReader &reader = scratch.reader;
-    if (!reader.read(*task.folder, task.name, slot.error, platform::Links::NoFollow)) {
+    if (!reader.read(*task.folder, task.name, slot.error, platform::Links::NoFollow,
+                     m_running)) {
+        slot.stopped = reader.stopped(); // a large file given up at a Stop
         reader.trimBuffer(kKeptBuffer);
         return;
     }

@@ -3,6 +3,7 @@
 
 #include "temp_folder.h"
 
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <map>
@@ -203,6 +204,43 @@ TEST_F(FileSystemTest, ALargeFileTruncatedWhileHeldKeepsItsContent)
     ASSERT_EQ(reader.content().size(), size);
     EXPECT_EQ(reader.content().substr(size - 3), "cat");
     EXPECT_EQ(reader.content()[size / 2], '\0');
+}
+
+// A Stop need not wait for the rest of a large file: between the pieces of its read the
+// reader looks at the flag it was given. A small file is read whole in any case.
+TEST_F(FileSystemTest, AStopEndsTheReadOfALargeFileBetweenPieces)
+{
+    const std::size_t size = std::size_t(40) << 20; // several pieces; sparse
+    {
+        const int fd = ::open(path("huge.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, off_t(size - 3)), 0);
+        ASSERT_EQ(::pwrite(fd, "cat", 3, off_t(size - 3)), 3);
+        ::close(fd);
+    }
+    writeFile(path("small.txt"), "a cat");
+    Folder folder;
+    FsError error;
+    ASSERT_TRUE(folder.open(root(), error));
+    FileReader reader;
+    const std::atomic<bool> going{true};
+    const std::atomic<bool> stopped{false};
+
+    ASSERT_TRUE(reader.read(folder, "huge.txt", error, Links::NoFollow, &going));
+    EXPECT_EQ(reader.content().size(), size);
+    EXPECT_EQ(reader.content().substr(size - 3), "cat");
+    EXPECT_FALSE(reader.stopped());
+
+    FailDevice count(FaultOp::Read, 0, 0);
+    EXPECT_FALSE(reader.read(folder, "huge.txt", error, Links::NoFollow, &stopped));
+    EXPECT_TRUE(reader.stopped());
+    EXPECT_FALSE(error.failed()) << error.reason;
+    EXPECT_FALSE(reader.isOpen());
+    EXPECT_EQ(count.calls(FaultOp::Read), 1); // the first piece, then the Stop was seen
+
+    ASSERT_TRUE(reader.read(folder, "small.txt", error, Links::NoFollow, &stopped));
+    EXPECT_EQ(reader.content(), "a cat");
+    EXPECT_FALSE(reader.stopped());
 }
 
 TEST_F(FileSystemTest, FifosSocketsDevicesAndFolderLinksAreRefusedWithoutBlocking)
